@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace narravox {
+
+class Host;
+
+inline constexpr std::string_view kCommandsFileName = "Commands.ply";
+inline constexpr std::string_view kScenarioFileName = "Scenario.ply";
+inline constexpr std::string_view kCommandsMagic = "CMD3";
+inline constexpr std::string_view kScenarioMagic = "SCR3";
+
+// The path of a data file in a game folder; an empty folder is the working directory.
+std::string DataFilePath(std::string_view folder, std::string_view file_name);
+
+// One use of a data file: opened read-only (other processes may read and write it meanwhile),
+// closed when the object goes. Positions are absolute byte offsets from the file's first byte.
+// Reads go through a buffer that lives only as long as this object, so every use sees the
+// file as it is at that moment.
+class DataFile {
+public:
+    // Opens an existing plain file; throws IoError when it cannot.
+    explicit DataFile(const std::string& path);
+    ~DataFile();
+    DataFile(const DataFile&) = delete;
+    DataFile& operator=(const DataFile&) = delete;
+
+    std::int64_t Position() const { return position_; }
+    std::int64_t Size() const { return size_; }
+    // A seek may go anywhere, also beyond the end; only reading there fails.
+    void Seek(std::int64_t position) { position_ = position; }
+    // True when the position is at or beyond the file's size.
+    bool AtEnd() const { return position_ >= size_; }
+
+    // Reads `count` plain bytes into `out`, all or nothing; throws IoError (read beyond end of
+    // file) when the file ends first.
+    void ReadPlain(char* out, std::int32_t count);
+
+private:
+    bool Refill();
+
+    int fd_ = -1;
+    std::int64_t position_ = 0;
+    std::int64_t size_ = 0;
+    std::vector<char> buffer_;
+    std::int64_t buffer_start_ = 0;  // file offset of buffer_[0]
+    std::size_t buffer_length_ = 0;  // bytes of buffer_ holding file data
+};
+
+// Reads `count` bytes from the current position, each unscrambled with its own offset. The
+// destination changes only when all of them have been read.
+void ReadScrambled(DataFile& file, void* destination, std::int32_t count);
+
+// Reads a zero-terminated string; when the file ends right after a byte, that byte is dropped
+// and the string ends there.
+std::string ReadScrambledString(DataFile& file);
+
+std::uint16_t ReadU16(DataFile& file);
+std::int16_t ReadI16(DataFile& file);
+// 32-bit offsets are signed file positions.
+std::int32_t ReadI32(DataFile& file);
+
+// Start-up check: both data files exist and carry their magics. On failure shows the error
+// box and returns false. Throws IoError when a file cannot be read.
+bool CheckDataFiles(Host& host, std::string_view folder);
+
+}  // namespace narravox

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "console/text_window.h"
+
+namespace narravox {
+
+class Host;
+
+using LocationId = std::uint16_t;
+using VerbId = std::int16_t;
+using FlagSet = std::array<std::uint8_t, 4096>;
+
+inline constexpr VerbId kNoVerb = -1;
+
+// Branches nested deeper than this end the pass instead of recursing further.
+inline constexpr int kMaxNesting = 256;
+// Jumps followed within one turn or one arrival; after this many the turn ends.
+inline constexpr int kMaxJumpsPerTurn = 1000;
+
+// Everything a running game holds. Two games never share anything, so two of them can run in
+// one process side by side.
+class Game {
+public:
+    explicit Game(Host& host, std::string game_folder = {})
+        : GameFolder(std::move(game_folder)), host_(&host) {}
+
+    Host& host() const { return *host_; }
+
+    // The folder holding "Commands.ply" and "Scenario.ply"; empty for the working directory.
+    std::string GameFolder;
+
+    LocationId CurrentLocation = 0;
+    LocationId GlobalLocation = 0;
+    VerbId ArrivalVerb = 0;
+    std::int32_t LocationTableOffset = 0;
+    bool Handled = false;
+    bool JumpPending = false;
+    bool CenterMode = false;
+    FlagSet Flags{};
+    std::string LastCommand;
+    bool HiddenMode = false;
+    // The title line's text as last set; the host shows it.
+    std::string Title;
+    narravox::TextWindow TextWindow;
+
+    // Sets the title line and tells the host.
+    void SetTitle(std::string text);
+
+private:
+    Host* host_;
+};
+
+}  // namespace narravox

@@ -1,0 +1,84 @@
+#include "io_error.h"
+
+#include <cerrno>
+#include <cstdio>
+
+#include "interp/normalize.h"
+
+namespace narravox {
+
+std::string IoErrorMessage(int code) {
+    switch (code) {
+        case kErrorFileNotFound:
+            return "File not found";
+        case kErrorInvalidFilename:
+            return "Invalid filename";
+        case kErrorTooManyOpenFiles:
+            return "Too many open files";
+        case kErrorAccessDenied:
+            return "File access denied";
+        case kErrorReadBeyondEnd:
+            return "Read beyond end of file";
+        case kErrorDiskFull:
+            return "Disk full";
+        case kErrorInvalidNumericInput:
+            return "Invalid numeric input";
+        default:
+            return "I/O error " + std::to_string(code);
+    }
+}
+
+int IoErrorCodeFromErrno(int error_number) {
+    switch (error_number) {
+        case ENOENT:
+            return kErrorFileNotFound;
+        case ENOTDIR:
+        case ENAMETOOLONG:
+        case EINVAL:
+        case ELOOP:
+            return kErrorInvalidFilename;
+        case EMFILE:
+        case ENFILE:
+            return kErrorTooManyOpenFiles;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+        case EISDIR:
+        case EBUSY:
+        case ETXTBSY:
+            return kErrorAccessDenied;
+        case ENOSPC:
+        case EDQUOT:
+        case EFBIG:
+            return kErrorDiskFull;
+        default:
+            return error_number;
+    }
+}
+
+IoError::IoError(int code) : std::runtime_error(IoErrorMessage(code)), code_(code) {}
+
+void ThrowIoErrorFromErrno() {
+    throw IoError(IoErrorCodeFromErrno(errno));
+}
+
+std::string ErrorBoxText(std::string_view message) {
+    std::string text(message);
+    if (!text.empty() && static_cast<unsigned char>(text.back()) > '.') {
+        text += '.';
+    }
+    return text;
+}
+
+std::string ProgramTitle(std::string_view executable_path) {
+    const auto slash = executable_path.find_last_of('/');
+    std::string_view name =
+        slash == std::string_view::npos ? executable_path : executable_path.substr(slash + 1);
+    name = name.substr(0, name.find('.'));
+    if (name.empty()) {
+        return {};
+    }
+    return std::string(1, name.front()) + LowerCase(name.substr(1));
+}
+
+}  // namespace narravox
