@@ -194,7 +194,8 @@ std::string BuildScenario(const Scenario& scenario) {
                 }
                 const std::size_t reaction_end_at = file.size();
                 PutU32(file, 0);
-                Encode(reaction.statements, static_cast<std::int32_t>(file.size()), file);
+                // The file itself is the buffer, so offsets within it are already absolute.
+                Encode(reaction.statements, 0, file);
                 SetU32(file, reaction_end_at, static_cast<std::uint32_t>(file.size()));
             }
             SetU32(file, section_end_at, static_cast<std::uint32_t>(file.size()));
