@@ -6,6 +6,9 @@ namespace narravox::testing {
 
 Button FakeHost::ShowBox(const Box& box) {
     boxes.push_back(box);
+    if (on_box) {
+        on_box(box);
+    }
     if (box.buttons == BoxButtons::kOk) {
         return Button::kOk;
     }

@@ -25,6 +25,8 @@ public:
     std::deque<std::optional<std::string>> files;
     // Runs at every repaint, to look at the text window at that moment.
     std::function<void()> on_repaint;
+    // Runs when a box is shown, before it is answered.
+    std::function<void(const Box&)> on_box;
 
     std::vector<Box> boxes;
     std::vector<FileChoice> choices;
