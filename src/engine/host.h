@@ -24,7 +24,7 @@ enum class FileChoice { kOpen, kSave };
 // What the engine needs from whoever shows the game to the player. Every call happens on the
 // thread that called into the engine, while the engine waits for it to return.
 class Host {
-public:
+  public:
     virtual ~Host() = default;
     // Shows a modal box and waits for the player; returns the button pressed.
     virtual Button ShowBox(const Box& box) = 0;

@@ -24,11 +24,11 @@ int IoErrorCodeFromErrno(int error_number);
 // An input/output failure; abandons the event being handled. Nothing between the reader that
 // throws it and the event boundary catches it.
 class IoError : public std::runtime_error {
-public:
+  public:
     explicit IoError(int code);
     int code() const noexcept { return code_; }
 
-private:
+  private:
     int code_;
 };
 

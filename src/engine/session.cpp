@@ -28,8 +28,8 @@ Session::Session(Host& host, std::string program_title, std::string game_folder)
     : host_(host), program_title_(std::move(program_title)), game_(host, std::move(game_folder)) {}
 
 void Session::ReportIoError(int code) {
-    host_.ShowBox(Box{program_title_, ErrorBoxText(IoErrorMessage(code)), BoxButtons::kOk,
-                      BoxIcon::kError});
+    host_.ShowBox(
+        Box{program_title_, ErrorBoxText(IoErrorMessage(code)), BoxButtons::kOk, BoxIcon::kError});
 }
 
 StartResult Session::Start(std::int32_t visible_lines, std::int32_t line_width) {

@@ -33,7 +33,7 @@ struct EnterResult {
 // an input/output failure abandons the rest of it and is reported in the error box here, the
 // one place that catches it, and the next event is handled as usual.
 class Session {
-public:
+  public:
     // `program_title` is the caption of error boxes (see ProgramTitle).
     Session(Host& host, std::string program_title, std::string game_folder = {});
 
@@ -54,7 +54,7 @@ public:
     Game& game() { return game_; }
     const Game& game() const { return game_; }
 
-private:
+  private:
     void ReportIoError(int code);
 
     Host& host_;

@@ -24,7 +24,7 @@ int IoErrorCodeOf(const std::function<void()>& action) {
 }
 
 class DataFileTest : public ::testing::Test {
-protected:
+  protected:
     std::string Write(std::string_view plain_body, std::string_view magic = "CMD3") {
         const std::string path = folder_ / "data";
         WriteFile(path, Scramble(std::string(magic) + std::string(plain_body)));
@@ -115,7 +115,7 @@ struct CheckCase {
     const char* name;
     const char* commands;  // nullptr: missing; "dir": a folder of that name
     const char* scenario;
-    const char* box;       // UTF-8 text of the only box, or nullptr for none
+    const char* box;  // UTF-8 text of the only box, or nullptr for none
     int io_error;
 };
 
@@ -158,11 +158,15 @@ INSTANTIATE_TEST_SUITE_P(
         CheckCase{"BothGood", "CMD3", "SCR3", nullptr, 0},
         CheckCase{"BothMissing", nullptr, nullptr, "Файл команд \"Commands.ply\" не найден!!", 0},
         CheckCase{"CommandsFolder", "dir", "SCR3", "Файл команд \"Commands.ply\" не найден!!", 0},
-        CheckCase{"ScenarioMissing", "CMD3", nullptr, "Файл сценария \"Scenario.ply\" не найден!", 0},
-        CheckCase{"MissingBeatsMagic", "XXXX", nullptr, "Файл сценария \"Scenario.ply\" не найден!", 0},
+        CheckCase{"ScenarioMissing", "CMD3", nullptr, "Файл сценария \"Scenario.ply\" не найден!",
+                  0},
+        CheckCase{"MissingBeatsMagic", "XXXX", nullptr, "Файл сценария \"Scenario.ply\" не найден!",
+                  0},
         CheckCase{"BothMagicsWrong", "SCR3", "CMD3", "Неверный файл команд - \"Commands.ply\"!", 0},
-        CheckCase{"MagicCaseMatters", "cmd3", "SCR3", "Неверный файл команд - \"Commands.ply\"!", 0},
-        CheckCase{"ScenarioMagicWrong", "CMD3xx", "SCR4", "Неверный файл сценария - \"Scenario.ply\"!", 0},
+        CheckCase{"MagicCaseMatters", "cmd3", "SCR3", "Неверный файл команд - \"Commands.ply\"!",
+                  0},
+        CheckCase{"ScenarioMagicWrong", "CMD3xx", "SCR4",
+                  "Неверный файл сценария - \"Scenario.ply\"!", 0},
         CheckCase{"ShortFileIsAReadError", "CM", "SCR3", nullptr, kErrorReadBeyondEnd}),
     [](const auto& test) { return std::string(test.param.name); });
 

@@ -28,8 +28,10 @@ TEST(GameBuilder, LaysOutTheExampleScenario) {
     scenario.info = "Пример\n";
     scenario.locations = {
         {0, "", {{{""}, {{{7}, {Text("1234567")}}}}}},
-        {1, "Двор", {{{""}, {{{1}, {Text("123456789")}}}},
-                     {{"ключ", "ржавый ключ"}, {{{3, 4}, {Text("12345")}}}}}},
+        {1,
+         "Двор",
+         {{{""}, {{{1}, {Text("123456789")}}}},
+          {{"ключ", "ржавый ключ"}, {{{3, 4}, {Text("12345")}}}}}},
     };
     const std::string plain = Scramble(BuildScenario(scenario));
     ASSERT_EQ(plain.size(), 133u);

@@ -34,15 +34,15 @@ Location Yard() {
 }
 
 Location House() {
-    return {2, "Дом", {{{""}, {{{kLook}, {Text("Вы в доме.")}}}}, {{"двор"}, {{{kGo}, {Jump(1)}}}}}};
+    return {
+        2, "Дом", {{{""}, {{{kLook}, {Text("Вы в доме.")}}}}, {{"двор"}, {{{kGo}, {Jump(1)}}}}}};
 }
 
 class ReactionsTest : public ::testing::Test {
-protected:
-    ReactionsTest()
-        : harness_(Vocabulary(), Scenario{0, 1, kLook, "Информация.\n", "", {}}) {
-        harness_.scenario.locations = {{0, "", {{{"помощь", ""}, {{{kHelp}, {Text("Помощь.")}}}}}},
-                                       Yard(), House()};
+  protected:
+    ReactionsTest() : harness_(Vocabulary(), Scenario{0, 1, kLook, "Информация.\n", "", {}}) {
+        harness_.scenario.locations = {
+            {0, "", {{{"помощь", ""}, {{{kHelp}, {Text("Помощь.")}}}}}}, Yard(), House()};
     }
 
     void Start() {
@@ -79,17 +79,15 @@ TEST_P(TurnMessages, SayWhatHappened) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, TurnMessages,
-    ::testing::Values(TurnCase{"прыгнуть выше", "Неизвестное слово: \"прыгнуть\""},
-                      TurnCase{"взять ключ", "  Ключ ваш.  "},
-                      TurnCase{"Поднять   РЖАВЫЙ ключ", "  Ключ ваш.  "},
-                      TurnCase{"пнуть ключ", "Вы не можете сделать этого."},
-                      TurnCase{"пнуть", "Сделать что?"},
-                      TurnCase{"взять ржавый замок", "Неизвестное слово: \"замок\""},
-                      TurnCase{"взять ржав", "Непонятный запрос."},
-                      TurnCase{"взять ключи", "Неизвестное слово: \"ключи\""},
-                      TurnCase{"взять лопату и ключ", "Неизвестное слово: \"лопату\""},
-                      TurnCase{"помощь", "  Помощь.  "},
-                      TurnCase{"осмотреться", "  Вы во дворе.  "}));
+    ::testing::Values(
+        TurnCase{"прыгнуть выше", "Неизвестное слово: \"прыгнуть\""},
+        TurnCase{"взять ключ", "  Ключ ваш.  "}, TurnCase{"Поднять   РЖАВЫЙ ключ", "  Ключ ваш.  "},
+        TurnCase{"пнуть ключ", "Вы не можете сделать этого."}, TurnCase{"пнуть", "Сделать что?"},
+        TurnCase{"взять ржавый замок", "Неизвестное слово: \"замок\""},
+        TurnCase{"взять ржав", "Непонятный запрос."},
+        TurnCase{"взять ключи", "Неизвестное слово: \"ключи\""},
+        TurnCase{"взять лопату и ключ", "Неизвестное слово: \"лопату\""},
+        TurnCase{"помощь", "  Помощь.  "}, TurnCase{"осмотреться", "  Вы во дворе.  "}));
 
 TEST_F(ReactionsTest, StartPrintsTheInformationAndTheArrival) {
     ASSERT_EQ(harness_.Start(), StartResult::kStarted);
@@ -128,8 +126,8 @@ TEST_F(ReactionsTest, ArrivalMessagesWhenNothingAnswersIt) {
     // arrival reaction.
     harness_.scenario.locations.push_back({3, "Поле", {{{"трава"}, {}}}});
     harness_.scenario.locations.push_back({4, "Лес", {{{""}, {{{kTake}, {}}}}}});
-    harness_.scenario.locations[1].sections[2].reactions[0].statements = {
-        If(1, {Jump(4)}), Jump(3)};
+    harness_.scenario.locations[1].sections[2].reactions[0].statements = {If(1, {Jump(4)}),
+                                                                          Jump(3)};
     Start();
     EXPECT_EQ(Answer("идти дом"), Lines{"Неизвестное слово: \"\""});
     game().CurrentLocation = 1;
@@ -155,8 +153,7 @@ TEST_F(ReactionsTest, AnEmptyGlobalReactionStillHandlesTheTurn) {
 }
 
 TEST_F(ReactionsTest, GlobalArrivalKeepsTheLocationsArrivalAndTitle) {
-    harness_.scenario.locations[0].sections[0].reactions.push_back(
-        {{kLook}, {Text("Глобально.")}});
+    harness_.scenario.locations[0].sections[0].reactions.push_back({{kLook}, {Text("Глобально.")}});
     ASSERT_EQ(harness_.Start(), StartResult::kStarted);
     const Lines lines = harness_.TakeLines();
     EXPECT_EQ(lines.back(), "  Глобально.  ");
@@ -179,8 +176,8 @@ TEST_F(ReactionsTest, OnlyTheFirstOfTwoBlocksWithOneIdIsUsed) {
 }
 
 TEST_F(ReactionsTest, AGlobalJumpIsDroppedAndStaysPending) {
-    harness_.scenario.locations[0].sections[0].reactions[0].statements = {
-        Jump(2), Text("не печатается")};
+    harness_.scenario.locations[0].sections[0].reactions[0].statements = {Jump(2),
+                                                                          Text("не печатается")};
     Start();
     EXPECT_TRUE(Answer("помощь").empty());
     EXPECT_EQ(game().CurrentLocation, 1);

@@ -49,9 +49,8 @@ std::vector<std::string> FolderEntries(const std::filesystem::path& folder) {
 }
 
 class SavedGameTest : public ::testing::Test {
-protected:
-    SavedGameTest()
-        : harness_({{kLook, {"осмотреться"}}}, Scenario{0, 1, kLook, "", "", {}}) {
+  protected:
+    SavedGameTest() : harness_({{kLook, {"осмотреться"}}}, Scenario{0, 1, kLook, "", "", {}}) {
         harness_.scenario.locations = {
             {0, "", {}},
             {1, "Двор", {{{""}, {{{kLook}, {Text("Двор.")}}}}}},

@@ -14,14 +14,16 @@ constexpr std::int16_t kLook = 1;
 constexpr std::int16_t kTake = 3;
 
 class SessionTest : public ::testing::Test {
-protected:
+  protected:
     SessionTest()
         : harness_({{kLook, {"осмотреться", "осм"}}, {kTake, {"взять"}}},
                    Scenario{0, 1, kLook, "Пример.\n", "", {}}) {
         harness_.scenario.locations = {
             {0, "", {}},
-            {1, "Двор", {{{""}, {{{kLook}, {Text("Вы во дворе.")}}}},
-                         {{"ключ"}, {{{kTake}, {Text("Взяли."), Set(5)}}}}}},
+            {1,
+             "Двор",
+             {{{""}, {{{kLook}, {Text("Вы во дворе.")}}}},
+              {{"ключ"}, {{{kTake}, {Text("Взяли."), Set(5)}}}}}},
         };
     }
 
@@ -40,15 +42,14 @@ TEST_F(SessionTest, StartUpPrintsBannerInformationWarningAndArrival) {
     Lines lines_at_warning;
     harness_.host.on_box = [&](const Box&) { lines_at_warning = harness_.TakeLines(); };
     ASSERT_EQ(harness_.Start(30, 60), StartResult::kStarted);
-    EXPECT_EQ(lines_at_warning,
-              (Lines{"Narravox Engine III (3.03)", "(c) 2026 Команда Narravox",
-                     "mailto: team@narravox.org", "www: https://narravox.org", "",
-                     "Нажмите F1 для вызова окна \"О программе\".",
-                     "Нажмите F3 для повторения последней набранной команды.",
-                     "Для выхода наберите \"выход\" или \"quit\".",
-                     "Наберите \"сохранить\" для сохранения текущей игры.",
-                     "Наберите \"загрузить\" для загрузки сохранённой игры.", "",
-                     "Информация о сценарии:", "", "Пример.", ""}));
+    EXPECT_EQ(lines_at_warning, (Lines{"Narravox Engine III (3.03)", "(c) 2026 Команда Narravox",
+                                       "mailto: team@narravox.org", "www: https://narravox.org", "",
+                                       "Нажмите F1 для вызова окна \"О программе\".",
+                                       "Нажмите F3 для повторения последней набранной команды.",
+                                       "Для выхода наберите \"выход\" или \"quit\".",
+                                       "Наберите \"сохранить\" для сохранения текущей игры.",
+                                       "Наберите \"загрузить\" для загрузки сохранённой игры.", "",
+                                       "Информация о сценарии:", "", "Пример.", ""}));
     // The first location's text comes only after the warning has been dismissed.
     EXPECT_EQ(harness_.TakeLines(), Lines{"  Вы во дворе.  "});
     EXPECT_EQ(harness_.Boxes(),
@@ -145,7 +146,8 @@ TEST_F(SessionTest, CancelledChoicesDoNothing) {
     Start();
     EXPECT_EQ(harness_.Type("сохранить"), Lines{">сохранить"});
     EXPECT_EQ(harness_.Type("Загрузить"), Lines{">Загрузить"});
-    EXPECT_EQ(harness_.host.choices, (std::vector<FileChoice>{FileChoice::kSave, FileChoice::kOpen}));
+    EXPECT_EQ(harness_.host.choices,
+              (std::vector<FileChoice>{FileChoice::kSave, FileChoice::kOpen}));
     EXPECT_TRUE(harness_.host.boxes.empty());
 }
 

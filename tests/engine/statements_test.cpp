@@ -14,7 +14,7 @@ constexpr std::int16_t kTest = 2;
 using Lines = std::vector<std::string>;
 
 class StatementsTest : public ::testing::Test {
-protected:
+  protected:
     // Starts a game whose reaction to "тест" holds `statements`; location 2 greets arrivals.
     void Run(Statements statements, int visible_lines = 30, int line_width = 60) {
         harness_.scenario.locations = {
@@ -104,11 +104,11 @@ TEST_F(StatementsTest, UnknownOpcodeIsATwoByteStatement) {
 
 TEST_F(StatementsTest, BranchesFollowTheirFlags) {
     Run({If(1, {Text("if1")}), If(2, {Text("if2")}),
-         IfElse(1, {Text("then1"), IfElse(2, {Text("inner then")}, {Text("inner else")}),
-                    Text("rest of then")},
+         IfElse(1,
+                {Text("then1"), IfElse(2, {Text("inner then")}, {Text("inner else")}),
+                 Text("rest of then")},
                 {Text("else1")}),
-         IfElse(3, {Text("then3")}, {Text("else3")}), If(-5, {Text("negative")}),
-         Text("end")});
+         IfElse(3, {Text("then3")}, {Text("else3")}), If(-5, {Text("negative")}), Text("end")});
     SetFlag(game().Flags, 1);
     SetFlag(game().Flags, 2);
     EXPECT_EQ(Test(), (Lines{"  if1  ", "  if2  ", "  then1  ", "  inner then  ",
@@ -163,8 +163,8 @@ TEST_F(StatementsTest, NestingWithinTheBoundRuns) {
 
 TEST_F(StatementsTest, TextCutShortByTheEndOfTheFile) {
     // The last statement of the file: its text has no zero byte.
-    harness_.scenario.locations = {
-        {0, "", {}}, {1, "Старт", {{{""}, {{{kTest}, {Raw("TXab\ncd")}}}}}}};
+    harness_.scenario.locations = {{0, "", {}},
+                                   {1, "Старт", {{{""}, {{{kTest}, {Raw("TXab\ncd")}}}}}}};
     ASSERT_EQ(harness_.Start(), StartResult::kStarted);
     harness_.TakeLines();
     EXPECT_EQ(Test(), (Lines{"  ab", "  "}));
@@ -172,8 +172,7 @@ TEST_F(StatementsTest, TextCutShortByTheEndOfTheFile) {
 
 TEST_F(StatementsTest, OperandsPastTheEndAbandonTheTurnKeepingWhatChanged) {
     harness_.scenario.locations = {
-        {0, "", {}},
-        {1, "Старт", {{{""}, {{{kTest}, {Set(4), CenterOn(), Raw("CF\x01")}}}}}}};
+        {0, "", {}}, {1, "Старт", {{{""}, {{{kTest}, {Set(4), CenterOn(), Raw("CF\x01")}}}}}}};
     ASSERT_EQ(harness_.Start(), StartResult::kStarted);
     harness_.TakeLines();
     Test();

@@ -10,7 +10,7 @@ namespace {
 // The wrapping rules applied literally: the whole kept text is scanned again on every call.
 // A line without a space to break at is broken right after its last column.
 class ReferenceWindow {
-public:
+  public:
     ReferenceWindow(int lines, int columns) : lines_(lines), columns_(columns) {
         text_.assign(static_cast<std::size_t>(lines), '\n');
     }
@@ -54,7 +54,7 @@ public:
 
     const std::string& Text() const { return text_; }
 
-private:
+  private:
     std::string text_;
     int lines_;
     int columns_;
@@ -102,7 +102,8 @@ INSTANTIATE_TEST_SUITE_P(
         WrapCase{"ExactWidthIsNotBroken", {"abcdefghij\n"}, "\n\n\nabcdefghij\n"},
         // A break may fall on a space printed by an earlier call.
         WrapCase{"ContinuesTheBottomLine", {"abc de", "fghij"}, "\n\n\nabc\ndefghij"},
-        WrapCase{"LongWordIsCut", {"abcdefghijklmnopqrstuvwxy"}, "\n\nabcdefghij\nklmnopqrst\nuvwxy"},
+        WrapCase{
+            "LongWordIsCut", {"abcdefghijklmnopqrstuvwxy"}, "\n\nabcdefghij\nklmnopqrst\nuvwxy"},
         WrapCase{"LongWordAfterABreak", {"ab cdefghijklmnop"}, "\n\nab\ncdefghijkl\nmnop"},
         WrapCase{"ManyLinesScrollOut", {"1\n2\n3\n4\n5\n6\n"}, "3\n4\n5\n6\n"}),
     [](const auto& test) { return std::string(test.param.name); });

@@ -15,7 +15,7 @@ struct LookupCase {
 };
 
 class FindVerbTest : public ::testing::TestWithParam<LookupCase> {
-protected:
+  protected:
     void Lookup(const std::vector<VerbGroup>& groups) {
         WriteFile(folder_.path() / "Commands.ply", BuildCommands(groups));
         std::string text = Cp(GetParam().command);
@@ -27,14 +27,9 @@ protected:
 };
 
 const std::vector<VerbGroup> kVocabulary = {
-    {5, {"взять"}},
-    {9, {"взять все"}},
-    {2, {"осмотр"}},
-    {3, {"пнуть"}},
-    {11, {"положить в"}},
-    {12, {"", "Бросить", "ёлка", "два  пробела", " идти"}},
-    {0, {}},
-    {7, {"пнуть"}},
+    {5, {"взять"}}, {9, {"взять все"}},   {2, {"осмотр"}},
+    {3, {"пнуть"}}, {11, {"положить в"}}, {12, {"", "Бросить", "ёлка", "два  пробела", " идти"}},
+    {0, {}},        {7, {"пнуть"}},
 };
 
 TEST_P(FindVerbTest, FindsTheLongestSynonym) {

@@ -12,7 +12,7 @@ namespace narravox::testing {
 
 // A host that records what the engine asks of it and answers from queues the test fills.
 class FakeHost : public Host {
-public:
+  public:
     Button ShowBox(const Box& box) override;
     std::optional<std::string> ChooseFile(FileChoice choice) override;
     void SetTitle(std::string_view text) override;

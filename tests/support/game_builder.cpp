@@ -116,10 +116,18 @@ Statement Text(std::string_view utf8) {
     s.bytes = Cp(utf8);
     return s;
 }
-Statement CenterOn() { return Simple(Statement::Kind::kCenterOn); }
-Statement CenterOff() { return Simple(Statement::Kind::kCenterOff); }
-Statement ClearScreen() { return Simple(Statement::Kind::kClearScreen); }
-Statement ClearAll() { return Simple(Statement::Kind::kClearAllFlags); }
+Statement CenterOn() {
+    return Simple(Statement::Kind::kCenterOn);
+}
+Statement CenterOff() {
+    return Simple(Statement::Kind::kCenterOff);
+}
+Statement ClearScreen() {
+    return Simple(Statement::Kind::kClearScreen);
+}
+Statement ClearAll() {
+    return Simple(Statement::Kind::kClearAllFlags);
+}
 
 Statement Set(std::int16_t flag) {
     Statement s = Simple(Statement::Kind::kSetFlag);
@@ -240,7 +248,8 @@ std::string ReadFile(const std::filesystem::path& path) {
 }
 
 TempFolder::TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "narravox-test-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "narravox-test-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) {
         throw std::runtime_error("cannot create a temporary folder");
     }
@@ -255,8 +264,7 @@ TempFolder::~TempFolder() {
     std::filesystem::remove_all(path_, ignored);
 }
 
-void TempFolder::WriteGame(const std::vector<VerbGroup>& commands,
-                           const Scenario& scenario) const {
+void TempFolder::WriteGame(const std::vector<VerbGroup>& commands, const Scenario& scenario) const {
     WriteFile(path_ / "Commands.ply", BuildCommands(commands));
     WriteFile(path_ / "Scenario.ply", BuildScenario(scenario));
 }

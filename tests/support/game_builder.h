@@ -17,8 +17,17 @@ std::string Utf8(std::string_view cp1251);
 
 struct Statement {
     enum class Kind {
-        kText, kCenterOn, kCenterOff, kClearScreen, kSetFlag, kClearFlag, kClearAllFlags,
-        kJump, kIf, kIfElse, kRaw
+        kText,
+        kCenterOn,
+        kCenterOff,
+        kClearScreen,
+        kSetFlag,
+        kClearFlag,
+        kClearAllFlags,
+        kJump,
+        kIf,
+        kIfElse,
+        kRaw
     };
     Kind kind = Kind::kRaw;
     std::string bytes;  // text of kText (code page 1251), plain bytes of kRaw
@@ -87,7 +96,7 @@ std::string ReadFile(const std::filesystem::path& path);
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class TempFolder {
-public:
+  public:
     TempFolder();
     ~TempFolder();
     TempFolder(const TempFolder&) = delete;
@@ -98,7 +107,7 @@ public:
 
     void WriteGame(const std::vector<VerbGroup>& commands, const Scenario& scenario) const;
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

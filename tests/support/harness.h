@@ -14,7 +14,7 @@ namespace narravox::testing {
 // A game written to a temporary folder and played through a session with a fake host, the
 // way a front-end plays it. Lines are collected as they become complete, in UTF-8.
 class Harness {
-public:
+  public:
     Harness(std::vector<VerbGroup> commands, Scenario scenario);
 
     // Writes the files (again, after a test changed the game) and runs the start-up.
@@ -36,7 +36,7 @@ public:
     FakeHost host;
     EnterResult last_enter;
 
-private:
+  private:
     std::unique_ptr<Session> session_;
     std::vector<std::string> lines_;
 };

@@ -67,7 +67,8 @@ void TextWindow::PrintText(std::string_view text) {
         }
         // Lines dropped at the top are gone anyway; trimming as we go keeps a huge text from
         // piling up in memory.
-        if (lines_.size() > 2 * static_cast<std::size_t>(std::max<std::int32_t>(VisibleLines, 0)) + 64) {
+        if (lines_.size() >
+            2 * static_cast<std::size_t>(std::max<std::int32_t>(VisibleLines, 0)) + 64) {
             Trim();
         }
     }

@@ -12,7 +12,7 @@ namespace narravox {
 // line below them. Text is code page 1251; a line feed alone ends a line. There is no
 // scroll-back: lines that leave the top are gone.
 class TextWindow {
-public:
+  public:
     // Called once for every line as it becomes complete (after wrapping), without its line
     // feed; lines that scroll out at once are reported too. Transcripts are built on it.
     using LineSink = std::function<void(std::string_view line)>;
@@ -38,7 +38,7 @@ public:
 
     void SetLineSink(LineSink sink) { sink_ = std::move(sink); }
 
-private:
+  private:
     void CompleteLine(std::string line);
     void Trim();
 

@@ -132,7 +132,8 @@ void ReadScrambled(DataFile& file, void* destination, std::int32_t count) {
     file.ReadPlain(plain, count);
     auto* out = static_cast<unsigned char*>(destination);
     for (std::int32_t i = 0; i < count; ++i) {
-        out[i] = static_cast<unsigned char>(plain[i]) ^ static_cast<unsigned char>((start + i) & 0xFF);
+        out[i] =
+            static_cast<unsigned char>(plain[i]) ^ static_cast<unsigned char>((start + i) & 0xFF);
     }
 }
 
@@ -164,10 +165,9 @@ std::int16_t ReadI16(DataFile& file) {
 std::int32_t ReadI32(DataFile& file) {
     unsigned char bytes[4];
     ReadScrambled(file, bytes, 4);
-    const std::uint32_t value = static_cast<std::uint32_t>(bytes[0]) |
-                                (static_cast<std::uint32_t>(bytes[1]) << 8) |
-                                (static_cast<std::uint32_t>(bytes[2]) << 16) |
-                                (static_cast<std::uint32_t>(bytes[3]) << 24);
+    const std::uint32_t value =
+        static_cast<std::uint32_t>(bytes[0]) | (static_cast<std::uint32_t>(bytes[1]) << 8) |
+        (static_cast<std::uint32_t>(bytes[2]) << 16) | (static_cast<std::uint32_t>(bytes[3]) << 24);
     return static_cast<std::int32_t>(value);
 }
 

@@ -22,7 +22,7 @@ std::string DataFilePath(std::string_view folder, std::string_view file_name);
 // Reads go through a buffer that lives only as long as this object, so every use sees the
 // file as it is at that moment.
 class DataFile {
-public:
+  public:
     // Opens an existing plain file; throws IoError when it cannot.
     explicit DataFile(const std::string& path);
     ~DataFile();
@@ -40,7 +40,7 @@ public:
     // file) when the file ends first.
     void ReadPlain(char* out, std::int32_t count);
 
-private:
+  private:
     bool Refill();
 
     int fd_ = -1;

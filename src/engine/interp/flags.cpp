@@ -10,8 +10,7 @@ void SetFlag(FlagSet& flags, std::int16_t flag) {
 
 void ClearFlag(FlagSet& flags, std::int16_t flag) {
     if (flag >= 0) {
-        flags[static_cast<std::size_t>(flag) / 8] &=
-            static_cast<std::uint8_t>(~(1u << (flag % 8)));
+        flags[static_cast<std::size_t>(flag) / 8] &= static_cast<std::uint8_t>(~(1u << (flag % 8)));
     }
 }
 

@@ -24,7 +24,7 @@ inline constexpr int kMaxJumpsPerTurn = 1000;
 // Everything a running game holds. Two games never share anything, so two of them can run in
 // one process side by side.
 class Game {
-public:
+  public:
     explicit Game(Host& host, std::string game_folder = {})
         : GameFolder(std::move(game_folder)), host_(&host) {}
 
@@ -50,7 +50,7 @@ public:
     // Sets the title line and tells the host.
     void SetTitle(std::string text);
 
-private:
+  private:
     Host* host_;
 };
 

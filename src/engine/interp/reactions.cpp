@@ -61,8 +61,7 @@ void PrintUnknownWord(Game& game, const std::string& word) {
     game.TextWindow.PrintText(word + "\"\n");
 }
 
-void PrintFailure(Game& game, Outcome outcome, std::size_t best_mismatch,
-                  const std::string& text) {
+void PrintFailure(Game& game, Outcome outcome, std::size_t best_mismatch, const std::string& text) {
     if (outcome == Outcome::kReactionFound || game.CurrentLocation == game.GlobalLocation) {
         return;
     }
@@ -78,8 +77,8 @@ void PrintFailure(Game& game, Outcome outcome, std::size_t best_mismatch,
 // Walks the sections of the found block. Returns the end of the reaction found, or nothing.
 // Malformed records (an end at or before the record's start) end the walk, as if the block
 // ended there.
-std::optional<std::int64_t> FindReaction(DataFile& file, std::int32_t block_end,
-                                         VerbId verb, const std::string& text, Outcome& outcome,
+std::optional<std::int64_t> FindReaction(DataFile& file, std::int32_t block_end, VerbId verb,
+                                         const std::string& text, Outcome& outcome,
                                          std::size_t& best_mismatch) {
     while (file.Position() < block_end) {
         const std::int64_t section_start = file.Position();

@@ -38,7 +38,8 @@ int CreateTemporaryFile(const std::string& folder, std::string& temporary_path) 
             name += kDigits[bits & 0xF];
         }
         temporary_path = folder + name;
-        const int fd = ::open(temporary_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const int fd =
+            ::open(temporary_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST) {
             return fd;
         }
