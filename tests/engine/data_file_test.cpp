@@ -9,19 +9,11 @@
 
 #include "io_error.h"
 #include "support/fake_host.h"
+#include "support/harness.h"
 #include "support/game_builder.h"
 
 namespace narravox::testing {
 namespace {
-
-int IoErrorCodeOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const IoError& error) {
-        return error.code();
-    }
-    return 0;
-}
 
 class DataFileTest : public ::testing::Test {
   protected:

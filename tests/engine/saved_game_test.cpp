@@ -18,15 +18,6 @@ namespace {
 
 constexpr std::int16_t kLook = 1;
 
-int IoErrorCodeOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const IoError& error) {
-        return error.code();
-    }
-    return 0;
-}
-
 // Runs `action` in a child process and returns its exit status; used where the test changes
 // what the whole process may do (its user, its file size limit).
 int InChild(const std::function<int()>& action) {

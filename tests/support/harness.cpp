@@ -1,6 +1,17 @@
 #include "support/harness.h"
 
+#include "io_error.h"
+
 namespace narravox::testing {
+
+int IoErrorCodeOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const IoError& error) {
+        return error.code();
+    }
+    return 0;
+}
 
 Harness::Harness(std::vector<VerbGroup> commands_, Scenario scenario_)
     : commands(std::move(commands_)), scenario(std::move(scenario_)) {}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -10,6 +11,9 @@
 #include "support/game_builder.h"
 
 namespace narravox::testing {
+
+// The code of the IoError that `action` throws, or 0 when it throws none.
+int IoErrorCodeOf(const std::function<void()>& action);
 
 // A game written to a temporary folder and played through a session with a fake host, the
 // way a front-end plays it. Lines are collected as they become complete, in UTF-8.
