@@ -78,7 +78,9 @@ std::string ProgramTitle(std::string_view executable_path) {
     if (name.empty()) {
         return {};
     }
-    return std::string(1, name.front()) + LowerCase(name.substr(1));
+    std::string title(1, name.front());
+    title += LowerCase(name.substr(1));
+    return title;
 }
 
 }  // namespace narravox
