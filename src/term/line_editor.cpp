@@ -1,0 +1,116 @@
+#include "line_editor.h"
+
+#include <algorithm>
+
+namespace narravox::term {
+
+void LineEditor::SetText(std::u32string text) {
+    text_ = std::move(text);
+    caret_ = text_.size();
+}
+
+bool LineEditor::Insert(char32_t c) {
+    if (text_.size() >= max_length_) {
+        return false;
+    }
+    text_.insert(text_.begin() + static_cast<std::ptrdiff_t>(caret_), c);
+    ++caret_;
+    return true;
+}
+
+void LineEditor::Backspace() {
+    if (caret_ > 0) {
+        --caret_;
+        text_.erase(caret_, 1);
+    }
+}
+
+void LineEditor::Delete() {
+    if (caret_ < text_.size()) {
+        text_.erase(caret_, 1);
+    }
+}
+
+void LineEditor::Left() {
+    if (caret_ > 0) {
+        --caret_;
+    }
+}
+
+void LineEditor::Right() {
+    if (caret_ < text_.size()) {
+        ++caret_;
+    }
+}
+
+void CommandHistory::Add(const std::u32string& line) {
+    if (!line.empty() && (lines_.empty() || lines_.back() != line)) {
+        lines_.push_back(line);
+    }
+    position_ = lines_.size();
+    draft_.clear();
+}
+
+bool CommandHistory::Older(const std::u32string& current, std::u32string& shown) {
+    if (position_ == 0) {
+        return false;
+    }
+    if (position_ == lines_.size()) {
+        draft_ = current;
+    }
+    shown = lines_[--position_];
+    return true;
+}
+
+bool CommandHistory::Newer(std::u32string& shown) {
+    if (position_ >= lines_.size()) {
+        return false;
+    }
+    ++position_;
+    shown = position_ == lines_.size() ? draft_ : lines_[position_];
+    return true;
+}
+
+std::string CompletionFolder(const std::string& typed) {
+    const auto slash = typed.find_last_of('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : typed.substr(0, slash);
+}
+
+Completion CompleteFileName(const std::string& typed, std::vector<std::string> names) {
+    const auto slash = typed.find_last_of('/');
+    const std::string folder_part = slash == std::string::npos ? "" : typed.substr(0, slash + 1);
+    const std::string prefix = typed.substr(folder_part.size());
+
+    Completion result{typed, {}};
+    std::sort(names.begin(), names.end());
+    for (auto& name : names) {
+        const bool hidden_ok = !name.empty() && (name[0] != '.' || !prefix.empty());
+        if (hidden_ok && name.compare(0, prefix.size(), prefix) == 0) {
+            result.candidates.push_back(std::move(name));
+        }
+    }
+    if (result.candidates.empty()) {
+        return result;
+    }
+    // The longest start every candidate shares, compared byte by byte; when two names differ
+    // inside a multi-byte UTF-8 character, the cut moves back to that character's first byte.
+    std::string common = result.candidates.front();
+    for (const auto& name : result.candidates) {
+        std::size_t length = 0;
+        while (length < common.size() && length < name.size() && common[length] == name[length]) {
+            ++length;
+        }
+        common.resize(length);
+    }
+    while (!common.empty() && common.size() < result.candidates.front().size() &&
+           (static_cast<unsigned char>(result.candidates.front()[common.size()]) & 0xC0) == 0x80) {
+        common.pop_back();
+    }
+    result.text = folder_part + common;
+    return result;
+}
+
+}  // namespace narravox::term

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+// The editing behind the full-screen command line and the file-name box, kept apart from the
+// drawing so that it can be tested without a terminal. Text is held as Unicode characters so
+// that the caret moves by characters whatever their UTF-8 length.
+namespace narravox::term {
+
+class LineEditor {
+  public:
+    explicit LineEditor(std::size_t max_length) : max_length_(max_length) {}
+
+    const std::u32string& text() const { return text_; }
+    std::size_t caret() const { return caret_; }
+    std::size_t max_length() const { return max_length_; }
+
+    // A smaller limit (a narrower terminal) applies to what is typed from now on; text already
+    // there stays until Enter cuts it, so that widening the terminal again loses nothing.
+    void SetMaxLength(std::size_t max_length) { max_length_ = max_length; }
+
+    // Replaces the text and puts the caret after its last character.
+    void SetText(std::u32string text);
+    void Clear() { SetText({}); }
+
+    // False when the line is full.
+    bool Insert(char32_t c);
+    void Backspace();
+    void Delete();
+    void Left();
+    void Right();
+    void Home() { caret_ = 0; }
+    void End() { caret_ = text_.size(); }
+
+  private:
+    std::u32string text_;
+    std::size_t caret_ = 0;
+    std::size_t max_length_;
+};
+
+// Earlier command lines, walked with Up and Down like a shell's history. The line being typed
+// when the walk starts is kept and comes back after the newest entry.
+class CommandHistory {
+  public:
+    // Records an entered line (not empty ones, nor a repeat of the line before) and ends any
+    // walk.
+    void Add(const std::u32string& line);
+
+    // The older or newer line to show, or false at either end. `current` is what the command
+    // line holds now.
+    bool Older(const std::u32string& current, std::u32string& shown);
+    bool Newer(std::u32string& shown);
+
+    std::size_t size() const { return lines_.size(); }
+
+  private:
+    std::vector<std::u32string> lines_;
+    std::size_t position_ = 0;  // lines_.size() when not walking
+    std::u32string draft_;
+};
+
+// Tab completion of a file name against the names in its folder.
+struct Completion {
+    std::string text;                     // the name, completed as far as it is unambiguous
+    std::vector<std::string> candidates;  // every name that fits, sorted
+};
+
+// `typed` may hold a folder part ("saves/ga"); `names` are the entries of that folder, with
+// folders ending in "/". Names starting with "." are offered only when the typed part does.
+Completion CompleteFileName(const std::string& typed, std::vector<std::string> names);
+
+// The folder whose entries complete `typed`: its folder part, or "." for none.
+std::string CompletionFolder(const std::string& typed);
+
+}  // namespace narravox::term

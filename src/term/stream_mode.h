@@ -1,0 +1,42 @@
+#pragma once
+
+#include <iosfwd>
+#include <string>
+
+#include "host.h"
+#include "options.h"
+#include "typed_text.h"
+
+namespace narravox::term {
+
+// The host of the two line-based modes. In batch mode boxes go to standard error as
+// "[caption] text" and every answer the game asks for is the next input line; in plain mode the
+// same happens on standard output with a question after it, so a screen reader reads it in turn.
+class StreamHost : public Host {
+  public:
+    StreamHost(Mode mode, bool pace, LineInput& input, std::ostream& out, std::ostream& err)
+        : mode_(mode), pace_(pace), input_(input), out_(out), err_(err) {}
+
+    Button ShowBox(const Box& box) override;
+    std::optional<std::string> ChooseFile(FileChoice choice) override;
+    void SetTitle(std::string_view text) override;
+    void RepaintTextWindow() override;
+    void WaitForNextSecond() override;
+
+  private:
+    bool AskYesNo();
+
+    Mode mode_;
+    bool pace_;
+    LineInput& input_;
+    std::ostream& out_;
+    std::ostream& err_;
+};
+
+// Plays a game in batch or plain mode until the input ends or the player quits; returns the
+// exit status. `transcript_file` is the --transcript file, or null.
+int RunStreamMode(Mode mode, const Options& options, const std::string& program_path,
+                  std::istream& in, std::ostream& out, std::ostream& err,
+                  std::ostream* transcript_file);
+
+}  // namespace narravox::term

@@ -1,0 +1,307 @@
+// The batch contract of narravox-term, point by point: each case is the test game, the lines a
+// script types, and the standard output and standard error expected from the real binary.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <set>
+
+#include "support/game_builder.h"
+#include "term_runner.h"
+#include "test_game.h"
+
+namespace narravox::testing {
+namespace {
+
+// Every case runs with a text window of 60 columns and 4 lines, wide enough that the banner
+// is not wrapped.
+const std::vector<std::string> kWindow = {"--columns", "60", "--lines", "4"};
+
+const std::string kWarningBox =
+    "[!!!Внимание!!!] Если Вы играете первый раз, то\n"
+    "ПРОЧИТАЙТЕ ПЕРЕД ИГРОЙ\n"
+    "ДОКУМЕНТАЦИЮ!!! - Read1st!.txt\n";
+
+// The transcript of start-up: the banner, the game's information and the first location. The
+// four empty lines that fill the window first are not part of it.
+const std::string kStart =
+    "Narravox Engine III (3.03)\n"
+    "(c) 2026 Команда Narravox\n"
+    "mailto: team@narravox.org\n"
+    "www: https://narravox.org\n"
+    "\n"
+    "Нажмите F1 для вызова окна \"О программе\".\n"
+    "Нажмите F3 для повторения последней набранной команды.\n"
+    "Для выхода наберите \"выход\" или \"quit\".\n"
+    "Наберите \"сохранить\" для сохранения текущей игры.\n"
+    "Наберите \"загрузить\" для загрузки сохранённой игры.\n"
+    "\n"
+    "Информация о сценарии:\n"
+    "\n"
+    "Проверочная игра.\n"
+    "\n"
+    "  Вы во дворе. На земле ключ.  \n";
+
+const std::string kQuitBox = "[Выход] Вы действительно хотите выйти?\n";
+
+struct GoldenCase {
+    const char* name;
+    std::string input;
+    std::string out;
+    std::string err;
+    // Files the game folder holds afterwards besides the two data files.
+    std::set<std::string> files = {};
+    int status = 0;
+};
+
+const GoldenCase kGoldenCases[] = {
+    {"NoInputGivesTheStartUpTranscript", "", kStart, kWarningBox},
+    {"TurnsAreEchoedAndAnsweredInUtf8", "осм\nВзять  Ключ\nидти в дом\n",
+     kStart +
+         ">осм\n  Вы во дворе. На земле ключ.  \n>Взять  Ключ\n  Взяли ключ.  \n"
+         ">идти в дом\n" +
+         std::string(28, ' ') + "Дом\n" + std::string(25, ' ') + "милый дом\n\n  Тихо.  \n",
+     kWarningBox},
+    {"LastLineWithoutLineFeedIsACommand", "взять ключ", kStart + ">взять ключ\n  Взяли ключ.  \n",
+     kWarningBox},
+    {"TrailingCarriageReturnIsDropped", "осм\r\nвзять ключ\r\n",
+     kStart + ">осм\n  Вы во дворе. На земле ключ.  \n>взять ключ\n  Взяли ключ.  \n", kWarningBox},
+    {"CharactersMissingFromTheCodePageAreDroppedWithAWarning", "осм\nвзять 中ключ\xff\n",
+     kStart + ">осм\n  Вы во дворе. На земле ключ.  \n>взять ключ\n  Взяли ключ.  \n",
+     kWarningBox +
+         "narravox-term: input line 2: 2 character(s) dropped, the game cannot show them\n"},
+    // 59 characters survive: the echo fills the 60 columns exactly, and the word beyond the
+    // cut never reaches the game.
+    {"LinesAreCutToOneLessThanTheWidth", "взять ключ" + std::string(49, ' ') + "никогда\n",
+     kStart + ">взять ключ" + std::string(49, ' ') + "\n  Взяли ключ.  \n", kWarningBox},
+    {"QuitAnsweredNoGoesOnAndYesEnds", "quit\nнет\nосм\n  ВЫХОД \nДа\nосм\n",
+     kStart + ">quit\n>осм\n  Вы во дворе. На земле ключ.  \n>  ВЫХОД \n",
+     kWarningBox + kQuitBox + kQuitBox},
+    {"QuitAtTheEndOfInputIsAnsweredNo", "quit\n", kStart + ">quit\n", kWarningBox + kQuitBox},
+    {"EmptyFileNamesCancel", "сохранить\n\nзагрузить\n\nосм\n",
+     kStart + ">сохранить\n>загрузить\n>осм\n  Вы во дворе. На земле ключ.  \n", kWarningBox},
+    {"FileChoiceAtTheEndOfInputCancels", "сохранить\n", kStart + ">сохранить\n", kWarningBox},
+    {"SaveAndLoadRoundTripThroughAFile",
+     "взять ключ\nсохранить\nигра\nидти в дом\nзагрузить\nигра\n",
+     kStart + ">взять ключ\n  Взяли ключ.  \n>сохранить\n>идти в дом\n" + std::string(28, ' ') +
+         "Дом\n" + std::string(25, ' ') +
+         "милый дом\n\n  Тихо.  \n>загрузить\n  Вы во дворе. Ключ у вас.  \n",
+     kWarningBox,
+     {"игра.nvs"}},
+    {"GivenExtensionIsKept",
+     "сохранить\nигра.sav\n",
+     kStart + ">сохранить\n",
+     kWarningBox,
+     {"игра.sav"}},
+    {"LoadingAMissingFileShowsTheErrorBoxAndGoesOn", "загрузить\nнет\nосм\n",
+     kStart + ">загрузить\n>осм\n  Вы во дворе. На земле ключ.  \n",
+     kWarningBox + "[narravox-term] File not found.\n"},
+    {"HiddenModeDrawsNothing", "vorn telik\n\n", kStart + ">vorn telik\n>\n", kWarningBox},
+    {"ClearScreenShowsAsEmptyLines", "идти в дом\nчитать стену\n",
+     kStart + ">идти в дом\n" + std::string(28, ' ') + "Дом\n" + std::string(25, ' ') +
+         "милый дом\n\n  Тихо.  \n>читать стену\n\n\n\n\n  Стена чиста.  \n",
+     kWarningBox},
+    {"LongTextIsWrappedAtTheWidth", "читать записку\n",
+     kStart + ">читать записку\n"
+              "  Записка длинная: у старого колодца под третьим камнем\n"
+              "слева лежит то, что вы ищете.  \n",
+     kWarningBox},
+};
+
+std::set<std::string> GameFiles(const std::filesystem::path& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.insert(entry.path().filename().string());
+    }
+    names.erase("Commands.ply");
+    names.erase("Scenario.ply");
+    return names;
+}
+
+void PrintTo(const GoldenCase& golden, std::ostream* out) {
+    *out << golden.name;
+}
+
+class TermBatch : public ::testing::TestWithParam<GoldenCase> {};
+
+TEST_P(TermBatch, MatchesTheGoldenTranscript) {
+    const GoldenCase& golden = GetParam();
+    TempFolder folder;
+    WriteTestGame(folder);
+    const RunResult run = RunTerm(folder.path(), kWindow, golden.input);
+    ExpectSameLines(golden.out, run.out, "standard output");
+    ExpectSameLines(golden.err, run.err, "standard error");
+    EXPECT_EQ(run.status, golden.status);
+    EXPECT_EQ(GameFiles(folder.path()), golden.files);
+}
+
+INSTANTIATE_TEST_SUITE_P(Golden, TermBatch, ::testing::ValuesIn(kGoldenCases),
+                         [](const auto& test_info) { return std::string(test_info.param.name); });
+
+TEST(TermBatchAnswers, OnlyTheYesWordsInAnyCaseEndTheGame) {
+    TempFolder folder;
+    WriteTestGame(folder);
+    for (const std::string answer : {"да", "ДА", "дА", "д", "Д", "yes", "YES", "y", "Y"}) {
+        const RunResult run = RunTerm(folder.path(), kWindow, "quit\n" + answer + "\nосм\n");
+        EXPECT_EQ(run.out, kStart + ">quit\n") << answer;
+        EXPECT_EQ(run.status, 0);
+    }
+    for (const std::string answer : {"нет", "", " да", "yes!", "ja", "n"}) {
+        const RunResult run = RunTerm(folder.path(), kWindow, "quit\n" + answer + "\nосм\n");
+        EXPECT_EQ(run.out, kStart + ">quit\n>осм\n  Вы во дворе. На земле ключ.  \n")
+            << "\"" << answer << "\"";
+    }
+}
+
+TEST(TermBatchFiles, SavingOverAFileReplacesItWithoutAsking) {
+    TempFolder folder;
+    WriteTestGame(folder);
+    WriteFile(folder / "старая.nvs", "not a saved game");
+    const RunResult run =
+        RunTerm(folder.path(), kWindow, "взять ключ\nсохранить\nстарая\nзагрузить\nстарая.nvs\n");
+    EXPECT_EQ(run.err, kWarningBox);
+    const std::string saved = ReadFile(folder / "старая.nvs");
+    EXPECT_EQ(saved.substr(0, 4), "NVES");
+    EXPECT_EQ(saved.size(), 6u + 4096u);
+    EXPECT_NE(run.out.find(">загрузить\n  Вы во дворе. Ключ у вас.  \n"), std::string::npos)
+        << run.out;
+}
+
+TEST(TermBatchFiles, LoadingAFileThatIsNoSavedGameIsRefused) {
+    TempFolder folder;
+    WriteTestGame(folder);
+    WriteFile(folder / "чужой.nvs", std::string(4102, 'x'));
+    const RunResult run = RunTerm(folder.path(), kWindow, "загрузить\nчужой\n");
+    EXPECT_EQ(run.out, kStart + ">загрузить\n");
+    EXPECT_EQ(run.err, kWarningBox + "[Ошибка] Неверный формат файла!\n");
+}
+
+TEST(TermBatchFiles, GameFolderIsEnteredFirst) {
+    TempFolder folder;
+    WriteTestGame(folder);
+    TempFolder elsewhere;
+    auto arguments = kWindow;
+    arguments.insert(arguments.end(), {"--game", folder.path().string()});
+    const RunResult run = RunTerm(elsewhere.path(), arguments, "взять ключ\nсохранить\nтам\n");
+    EXPECT_EQ(run.out, kStart + ">взять ключ\n  Взяли ключ.  \n>сохранить\n");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_TRUE(std::filesystem::exists(folder / "там.nvs"));
+    EXPECT_TRUE(std::filesystem::is_empty(elsewhere.path()));
+}
+
+TEST(TermBatchFiles, TranscriptIsAppendedToTheGivenFile) {
+    TempFolder folder;
+    WriteTestGame(folder);
+    WriteFile(folder / "record.txt", "earlier game\n");
+    auto arguments = kWindow;
+    arguments.insert(arguments.end(), {"--transcript", "record.txt"});
+    const RunResult run = RunTerm(folder.path(), arguments, "взять ключ\n");
+    EXPECT_EQ(run.out, kStart + ">взять ключ\n  Взяли ключ.  \n");
+    EXPECT_EQ(ReadFile(folder / "record.txt"), "earlier game\n" + run.out);
+}
+
+TEST(TermBatchFiles, PaceWaitsASecondBetweenCentredLines) {
+    TempFolder folder;
+    WriteTestGame(folder);
+    auto arguments = kWindow;
+    arguments.push_back("--pace");
+    const auto started = std::chrono::steady_clock::now();
+    // Two centred lines: the second starts at the earliest one clock second after the first.
+    const RunResult run = RunTerm(folder.path(), arguments, "идти в дом\n");
+    EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1000));
+    EXPECT_NE(run.out.find("милый дом\n"), std::string::npos);
+}
+
+struct FailureCase {
+    const char* name;
+    std::vector<std::string> arguments;
+    // A data file taken out of the test game, and replaced by these bytes when they are given.
+    std::string damaged_file;
+    std::string damaged_bytes;
+    std::string out;
+    std::string err;
+    int status;
+};
+
+const FailureCase kFailureCases[] = {
+    {"MissingScenarioFile",
+     {},
+     "Scenario.ply",
+     "",
+     "",
+     "[Ошибка] Файл сценария \"Scenario.ply\" не найден!\n",
+     1},
+    {"DataFileShorterThanItsMagic",
+     {},
+     "Commands.ply",
+     "CM",
+     "",
+     "[narravox-term] Read beyond end of file.\n",
+     1},
+    {"ZeroColumns",
+     {"--columns", "0"},
+     "",
+     "",
+     "",
+     "narravox-term: --columns needs a whole number from 1 to 10000, not \"0\"\n"
+     "Try \"narravox-term --help\".\n",
+     2},
+    {"NegativeLines",
+     {"--lines=-3"},
+     "",
+     "",
+     "",
+     "narravox-term: --lines needs a whole number from 1 to 10000, not \"-3\"\n"
+     "Try \"narravox-term --help\".\n",
+     2},
+    {"AbsurdlyManyLines",
+     {"--lines", "2400000"},
+     "",
+     "",
+     "",
+     "narravox-term: --lines needs a whole number from 1 to 10000, not \"2400000\"\n"
+     "Try \"narravox-term --help\".\n",
+     2},
+    {"UnknownArgument",
+     {"--colour"},
+     "",
+     "",
+     "",
+     "narravox-term: unknown argument \"--colour\"\nTry \"narravox-term --help\".\n",
+     2},
+    {"MissingGameFolder",
+     {"--game", "/nonexistent/narravox"},
+     "",
+     "",
+     "",
+     "narravox-term: cannot change into /nonexistent/narravox: No such file or directory\n",
+     1},
+};
+
+void PrintTo(const FailureCase& failure, std::ostream* out) {
+    *out << failure.name;
+}
+
+class TermBatchFailure : public ::testing::TestWithParam<FailureCase> {};
+
+TEST_P(TermBatchFailure, EndsWithItsStatus) {
+    const FailureCase& failure = GetParam();
+    TempFolder folder;
+    WriteTestGame(folder);
+    if (!failure.damaged_file.empty()) {
+        std::filesystem::remove(folder / failure.damaged_file);
+        if (!failure.damaged_bytes.empty()) {
+            WriteFile(folder / failure.damaged_file, failure.damaged_bytes);
+        }
+    }
+    const RunResult run = RunTerm(folder.path(), failure.arguments, "осм\n");
+    EXPECT_EQ(run.out, failure.out);
+    EXPECT_EQ(run.err, failure.err);
+    EXPECT_EQ(run.status, failure.status);
+}
+
+INSTANTIATE_TEST_SUITE_P(Failures, TermBatchFailure, ::testing::ValuesIn(kFailureCases),
+                         [](const auto& test_info) { return std::string(test_info.param.name); });
+
+}  // namespace
+}  // namespace narravox::testing

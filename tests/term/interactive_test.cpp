@@ -1,0 +1,170 @@
+// The full-screen mode played for real: narravox-term runs in a detached tmux session, keys go
+// in with send-keys and the screen comes back with capture-pane.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <sstream>
+#include <thread>
+
+#include "support/game_builder.h"
+#include "test_game.h"
+
+namespace narravox::testing {
+namespace {
+
+std::string Quote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+// Runs a shell command and returns its standard output.
+std::string Capture(const std::string& command, int* status = nullptr) {
+    std::string output;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[4096];
+        while (const std::size_t count = std::fread(buffer, 1, sizeof buffer, pipe)) {
+            output.append(buffer, count);
+        }
+        const int result = ::pclose(pipe);
+        if (status != nullptr) {
+            *status = result;
+        }
+    } else if (status != nullptr) {
+        *status = -1;
+    }
+    return output;
+}
+
+// One tmux server of its own, on a socket in a temporary folder, so that neither the tests'
+// terminal nor a player's tmux is touched.
+class Tmux {
+  public:
+    explicit Tmux(const TempFolder& folder) : socket_(folder / "tmux.socket") {}
+    ~Tmux() { Run("kill-server 2>/dev/null"); }
+
+    std::string Run(const std::string& arguments, int* status = nullptr) const {
+        return Capture("tmux -f /dev/null -S " + Quote(socket_) + " " + arguments + " </dev/null",
+                       status);
+    }
+    void Keys(const std::string& keys) const { Run("send-keys -t play " + keys); }
+    std::vector<std::string> Screen() const {
+        std::vector<std::string> rows;
+        std::istringstream screen(Run("capture-pane -p -t play"));
+        for (std::string row; std::getline(screen, row);) {
+            rows.push_back(row);
+        }
+        rows.resize(24);
+        return rows;
+    }
+    // Waits until some row holds `text`; returns the screen then.
+    std::vector<std::string> WaitFor(const std::string& text) const {
+        std::vector<std::string> screen;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            screen = Screen();
+            for (const auto& row : screen) {
+                if (row.find(text) != std::string::npos) {
+                    return screen;
+                }
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        ADD_FAILURE() << "the screen never showed \"" << text << "\"; it shows:\n" << Join(screen);
+        return screen;
+    }
+    static std::string Join(const std::vector<std::string>& screen) {
+        std::string text;
+        for (const auto& row : screen) {
+            text += row + "\n";
+        }
+        return text;
+    }
+
+  private:
+    std::string socket_;
+};
+
+bool Contains(const std::vector<std::string>& screen, const std::string& text) {
+    return std::any_of(screen.begin(), screen.end(),
+                       [&](const std::string& row) { return row.find(text) != row.npos; });
+}
+
+TEST(TermInteractive, PlaysATurnRecallsItAnswersABoxAndQuits) {
+    int version_status = 0;
+    Capture("tmux -V 2>/dev/null", &version_status);
+    if (version_status != 0) {
+        GTEST_SKIP() << "tmux cannot run here";
+    }
+    TempFolder folder;
+    WriteTestGame(folder);
+    Tmux tmux(folder);
+    const std::string command = "cd " + Quote(folder.path().string()) +
+                                " && LANG=C.UTF-8 LC_ALL=C.UTF-8 " + Quote(NARRAVOX_TERM_BINARY) +
+                                " --transcript record.txt; echo $? > status";
+    int status = 0;
+    tmux.Run("new-session -d -s play -x 80 -y 24 " + Quote(command), &status);
+    if (status != 0) {
+        GTEST_SKIP() << "tmux cannot start a session here";
+    }
+
+    // Start-up: the warning box over the banner, the title in the top row.
+    auto screen = tmux.WaitFor("!!!Внимание!!!");
+    EXPECT_EQ(screen[0].rfind(" Narravox Enigne III", 0), 0u) << tmux.Join(screen);
+    EXPECT_TRUE(Contains(screen, "ПРОЧИТАЙТЕ ПЕРЕД ИГРОЙ"));
+    EXPECT_TRUE(Contains(screen, "Проверочная игра."));
+    tmux.Keys("Enter");
+
+    // The first location: its name in the title, its text above an empty prompt.
+    screen = tmux.WaitFor("Вы во дворе. На земле ключ.");
+    EXPECT_EQ(screen[0].rfind(" Двор", 0), 0u) << tmux.Join(screen);
+    EXPECT_EQ(screen[23], ">");
+    EXPECT_FALSE(Contains(screen, "!!!Внимание!!!"));
+
+    // A turn: echoed in the text window, answered, and the command line emptied.
+    tmux.Keys("'взять ключ' Enter");
+    screen = tmux.WaitFor("Взяли ключ.");
+    EXPECT_EQ(screen[21], ">взять ключ") << tmux.Join(screen);
+    EXPECT_EQ(screen[22], "  Взяли ключ.");
+    EXPECT_EQ(screen[23], ">");
+
+    // F3 brings the line back; editing keys change it before it is entered.
+    tmux.Keys("F3");
+    screen = tmux.WaitFor(">взять ключ");
+    EXPECT_EQ(screen[23], ">взять ключ");
+    tmux.Keys("Home Delete Delete Delete Delete Delete End BSpace BSpace BSpace BSpace BSpace");
+    tmux.Keys("'выход' Enter");
+    screen = tmux.WaitFor("Вы действительно хотите выйти?");
+    EXPECT_TRUE(Contains(screen, "Выход"));
+
+    // No keeps the game going, with only the echo printed.
+    tmux.Keys("'н'");
+    screen = tmux.WaitFor(">выход");
+    for (int attempt = 0; attempt < 50 && Contains(screen, "хотите выйти"); ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        screen = tmux.Screen();
+    }
+    EXPECT_FALSE(Contains(screen, "хотите выйти")) << tmux.Join(screen);
+    EXPECT_EQ(screen[22], ">выход");
+    EXPECT_EQ(screen[23], ">");
+
+    // Up walks back to the quit command; Enter and Enter (Yes) end the program.
+    tmux.Keys("Up");
+    screen = tmux.WaitFor(">выход");
+    EXPECT_EQ(screen[23], ">выход");
+    tmux.Keys("Enter");
+    tmux.WaitFor("Вы действительно хотите выйти?");
+    tmux.Keys("Enter");
+    for (int attempt = 0; attempt < 100 && !std::filesystem::exists(folder / "status"); ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_EQ(ReadFile(folder / "status"), "0\n");
+    const std::string record = ReadFile(folder / "record.txt");
+    EXPECT_NE(record.find("\n>взять ключ\n  Взяли ключ.  \n>выход\n>выход\n"), std::string::npos)
+        << record;
+}
+
+}  // namespace
+}  // namespace narravox::testing

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+// Runs the real narravox-term binary as a script or a player would.
+namespace narravox::testing {
+
+struct RunResult {
+    int status = -1;  // exit status, or 128 + signal
+    std::string out;
+    std::string err;
+};
+
+// Runs narravox-term in `folder` with `arguments`, standard input read from `input` (a file,
+// so the program sees no terminal), and captures both output streams.
+RunResult RunTerm(const std::filesystem::path& folder, const std::vector<std::string>& arguments,
+                  const std::string& input);
+
+// Expects two texts to be equal line by line, reporting the first difference as
+// "line N: expected …, got …" in UTF-8.
+void ExpectSameLines(const std::string& expected, const std::string& actual,
+                     const std::string& what);
+
+}  // namespace narravox::testing
