@@ -1,0 +1,20 @@
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "model.h"
+
+namespace narravox::ply {
+
+// Everything `check` finds in a pair of data files (as stored, scrambled): the layout of each
+// file, then the game as a whole. Sorted by file and offset.
+std::vector<Finding> CheckGame(std::string_view commands, std::string_view scenario);
+
+// The command line of narravox-ply without the program name: "build SOURCE -o DIR",
+// "dump DIR|COMMANDS SCENARIO [-o FILE]" or "check DIR|COMMANDS SCENARIO". Returns the exit
+// status: 0 success, 1 errors in the game, 2 a usage or file-system problem.
+int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace narravox::ply

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "model.h"
+
+namespace narravox::ply {
+
+// Whole data files, magic included, body scrambled. Nothing when the game is too large for the
+// 31-bit offsets the format uses.
+std::optional<std::string> WriteCommands(const Vocabulary& vocabulary);
+std::optional<std::string> WriteScenario(const Scenario& scenario);
+
+// Scrambling is its own inverse: every byte from offset 4 on is XORed with its offset's low byte.
+std::string Scramble(std::string file);
+
+}  // namespace narravox::ply
