@@ -1,0 +1,118 @@
+#!/usr/bin/env bash
+# Plays the real narravox window under Xvfb at 1024x768 as a player meets it: the warning box
+# is dismissed, a Russian command typed and recalled with Shift+F3, the screen photographed and
+# checked, and the game quit through its question box. A game folder without data files must
+# end the program with a non-zero status after its error box.
+#
+# Usage: end_to_end_test.sh NARRAVOX WRITE_TEST_GAME CHECK_SCREENSHOT ARTEFACT_FOLDER
+set -euo pipefail
+
+if [ "${1:-}" != --inside-display ]; then
+    for tool in xvfb-run xdotool import; do
+        if ! command -v "$tool" >/dev/null; then
+            echo "skipped: $tool is not installed" >&2
+            exit 77
+        fi
+    done
+    # -noreset: the server must outlive the first program, whose exit may leave it clientless.
+    exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp -noreset" "$0" --inside-display "$@"
+fi
+shift
+narravox=$1 write_test_game=$2 check_screenshot=$3 artefacts=$4
+mkdir -p "$artefacts"
+work=$(mktemp -d)
+pid=
+cleanup() {
+    [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# Waits up to ten seconds for a visible window with this exact name; prints its id.
+wait_for_window() {
+    for _ in $(seq 100); do
+        if id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1) &&
+            [ -n "$id" ]; then
+            echo "$id"
+            return 0
+        fi
+        sleep 0.1
+    done
+    echo "no window named \"$1\" appeared" >&2
+    xdotool search --name . getwindowname %@ >&2 || true
+    return 1
+}
+
+# Gives a window the keyboard and presses keys there, through the X server as a keyboard does.
+keys_to() {
+    local window=$1
+    shift
+    xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
+    xdotool key --delay 30 "$@"
+}
+
+# Waits for the program to end and sets `status` to its exit status.
+wait_for_exit() {
+    for _ in $(seq 100); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    if kill -0 "$pid" 2>/dev/null; then
+        echo "FAILED: the program is still running" >&2
+        return 1
+    fi
+    status=0
+    wait "$pid" || status=$?
+    pid=
+}
+
+export QT_QPA_PLATFORM=xcb
+"$write_test_game" "$work/game"
+cd "$work/game"
+"$narravox" &
+pid=$!
+
+box=$(wait_for_window '!!!Внимание!!!')
+echo "ok: the warning box comes first"
+if xdotool search --onlyvisible --name '^Narravox Engine III$' >/dev/null 2>&1; then
+    echo "FAILED: the main window is visible before the warning is dismissed" >&2
+    exit 1
+fi
+keys_to "$box" Return
+
+window=$(wait_for_window 'Narravox Engine III')
+geometry=$(xdotool getwindowgeometry "$window")
+echo "$geometry"
+grep -q 'Position: 0,0' <<<"$geometry" && grep -q 'Geometry: 1024x768' <<<"$geometry" || {
+    echo "FAILED: the window does not cover the screen" >&2
+    exit 1
+}
+xdotool windowfocus --sync "$window"
+xdotool type --delay 30 'осм'
+xdotool key Return
+xdotool key shift+F3
+sleep 1
+import -window root "$artefacts/narravox-1024x768.png"
+echo "screenshot: $artefacts/narravox-1024x768.png"
+"$check_screenshot" "$artefacts/narravox-1024x768.png" '>осм' '  Вы во дворе. Здесь старый колодец.' 'осм' ' Двор'
+
+# Quit: the line recalled by F3 is replaced, and the question box is answered Yes.
+xdotool key ctrl+BackSpace
+xdotool type --delay 30 'quit'
+xdotool key Return
+question=$(wait_for_window 'Выход')
+keys_to "$question" Return
+wait_for_exit
+[ "$status" = 0 ] || { echo "FAILED: quitting ended with status $status" >&2; exit 1; }
+echo "ok: quit through the question box"
+
+# Without data files only the error box shows, then the program ends with a failure status.
+mkdir "$work/empty"
+cd "$work/empty"
+"$narravox" &
+pid=$!
+error=$(wait_for_window 'Ошибка')
+keys_to "$error" Return
+wait_for_exit
+[ "$status" != 0 ] || { echo "FAILED: a missing vocabulary ended with status 0" >&2; exit 1; }
+echo "ok: missing data files end the program with status $status"
