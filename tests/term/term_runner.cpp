@@ -13,14 +13,15 @@
 namespace narravox::testing {
 
 RunResult RunTerm(const std::filesystem::path& folder, const std::vector<std::string>& arguments,
-                  const std::string& input) {
+                  const std::string& input, const std::vector<std::string>& wrapper) {
     TempFolder io;
     WriteFile(io / "in", input);
     const std::string out_path = io / "out";
     const std::string err_path = io / "err";
     const std::string in_path = io / "in";
 
-    std::vector<std::string> argv_strings{NARRAVOX_TERM_BINARY};
+    std::vector<std::string> argv_strings = wrapper;
+    argv_strings.push_back(NARRAVOX_TERM_BINARY);
     argv_strings.insert(argv_strings.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
     for (auto& argument : argv_strings) {
@@ -37,7 +38,7 @@ RunResult RunTerm(const std::filesystem::path& folder, const std::vector<std::st
             ::dup2(err, 2) < 0 || ::chdir(folder.c_str()) != 0) {
             ::_exit(126);
         }
-        ::execv(argv[0], argv.data());
+        ::execvp(argv[0], argv.data());
         ::_exit(127);
     }
     RunResult result;

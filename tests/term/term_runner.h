@@ -14,9 +14,10 @@ struct RunResult {
 };
 
 // Runs narravox-term in `folder` with `arguments`, standard input read from `input` (a file,
-// so the program sees no terminal), and captures both output streams.
+// so the program sees no terminal), and captures both output streams. A `wrapper` command, if
+// any, runs the program (for example under another user).
 RunResult RunTerm(const std::filesystem::path& folder, const std::vector<std::string>& arguments,
-                  const std::string& input);
+                  const std::string& input, const std::vector<std::string>& wrapper = {});
 
 // Expects two texts to be equal line by line, reporting the first difference as
 // "line N: expected …, got …" in UTF-8.
