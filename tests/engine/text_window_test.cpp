@@ -155,5 +155,42 @@ TEST(TextWindow, MatchesTheLiteralRulesOnRandomText) {
     }
 }
 
+// The largest window players use, a 4K screen, fed as the game feeds it: single characters (the
+// scenario information), lines and long runs of text, with now and then a word longer than a
+// line. The window keeps only the bottom line to wrap again, so a fault there shows only once
+// the window is full and lines break on spaces printed by earlier calls.
+TEST(TextWindow, MatchesTheLiteralRulesInAFourKWindow) {
+    constexpr int kLines = 133;
+    constexpr int kColumns = 480;
+    std::mt19937 random(4096);
+    for (int round = 0; round < 3; ++round) {
+        TextWindow window = MakeWindow(kLines, kColumns);
+        ReferenceWindow reference(kLines, kColumns);
+        for (int call = 0; call < 500; ++call) {
+            const unsigned kind = random() % 3;
+            const std::size_t length = kind == 0 ? 1 : kind == 1 ? 1 + random() % 80 : 3000;
+            std::string piece;
+            while (piece.size() < length) {
+                const unsigned r = random() % 100;
+                if (r < 15) {
+                    piece += ' ';
+                } else if (r < 17) {
+                    piece += '\n';
+                } else if (r == 17) {
+                    piece.append(kColumns + random() % 100, 'x');
+                } else {
+                    piece += static_cast<char>(0xE0 + random() % 32);
+                }
+            }
+            piece.resize(length);
+            window.PrintText(piece);
+            reference.PrintText(piece);
+            ASSERT_EQ(window.Text(), reference.Text()) << "round " << round << ", call " << call;
+            ASSERT_EQ(window.CompleteLines().size(), static_cast<std::size_t>(kLines));
+            ASSERT_LE(window.BottomLine().size(), static_cast<std::size_t>(kColumns));
+        }
+    }
+}
+
 }  // namespace
 }  // namespace narravox

@@ -7,6 +7,7 @@ namespace narravox {
 void TextWindow::Fill() {
     lines_.clear();
     bottom_.clear();
+    bottom_last_space_ = std::string::npos;
     for (std::int32_t i = 0; i < VisibleLines; ++i) {
         lines_.emplace_back();
     }
@@ -36,7 +37,7 @@ void TextWindow::PrintText(std::string_view text) {
     std::string line = std::move(bottom_);
     bottom_.clear();
     // The last space of the current line, as an index into `line`, or npos.
-    std::size_t last_space = line.rfind(' ');
+    std::size_t last_space = bottom_last_space_;
     for (char c : text) {
         if (c == '\n') {
             CompleteLine(std::move(line));
@@ -73,6 +74,7 @@ void TextWindow::PrintText(std::string_view text) {
         }
     }
     bottom_ = std::move(line);
+    bottom_last_space_ = last_space;
     Trim();
 }
 

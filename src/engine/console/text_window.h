@@ -46,6 +46,9 @@ class TextWindow {
     // together with the text that continues it.
     std::deque<std::string> lines_;
     std::string bottom_;
+    // Index of the bottom line's last space, or npos; kept so that a call printing one
+    // character does not search the bottom line again.
+    std::size_t bottom_last_space_ = std::string::npos;
     LineSink sink_;
 };
 

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -13,8 +14,6 @@
 
 namespace narravox {
 namespace {
-
-constexpr std::size_t kBufferSize = 16 * 1024;
 
 bool IsPlainFile(const std::string& path) {
     struct stat info {};
@@ -77,44 +76,41 @@ bool DataFile::Refill() {
     if (position_ < 0) {
         return false;
     }
-    if (buffer_.empty()) {
-        buffer_.resize(kBufferSize);
+    const std::int64_t buffer_end = buffer_start_ + static_cast<std::int64_t>(buffer_length_);
+    const bool reading_on =
+        last_read_ > 0 && position_ >= buffer_end && position_ - buffer_end < kNearGap;
+    const std::size_t length = reading_on ? std::min(2 * last_read_, kMaxRead) : kSmallRead;
+    if (!buffer_) {
+        buffer_ = std::make_unique_for_overwrite<char[]>(kMaxRead);
     }
     ssize_t got;
     do {
-        got = ::pread(fd_, buffer_.data(), buffer_.size(), position_);
+        got = ::pread(fd_, buffer_.get(), length, position_);
     } while (got < 0 && errno == EINTR);
     if (got < 0) {
         ThrowIoErrorFromErrno();
     }
+    last_read_ = length;
     buffer_start_ = position_;
     buffer_length_ = static_cast<std::size_t>(got);
     return got > 0;
 }
 
 void DataFile::ReadPlain(char* out, std::int32_t count) {
-    std::int64_t position = position_;
+    const std::int64_t start = position_;
     std::int32_t done = 0;
     while (done < count) {
-        const bool in_buffer = position >= buffer_start_ &&
-                               position < buffer_start_ + static_cast<std::int64_t>(buffer_length_);
-        if (!in_buffer) {
-            const std::int64_t saved = position_;
-            position_ = position;
-            const bool got = Refill();
-            position_ = saved;
-            if (!got) {
-                throw IoError(kErrorReadBeyondEnd);
-            }
+        const std::string_view bytes = Peek();
+        if (bytes.empty()) {
+            position_ = start;
+            throw IoError(kErrorReadBeyondEnd);
         }
-        const std::size_t offset = static_cast<std::size_t>(position - buffer_start_);
         const std::size_t take =
-            std::min<std::size_t>(buffer_length_ - offset, static_cast<std::size_t>(count - done));
-        std::memcpy(out + done, buffer_.data() + offset, take);
+            std::min<std::size_t>(bytes.size(), static_cast<std::size_t>(count - done));
+        std::memcpy(out + done, bytes.data(), take);
         done += static_cast<std::int32_t>(take);
-        position += static_cast<std::int64_t>(take);
+        Advance(take);
     }
-    position_ = position;
 }
 
 void ReadScrambled(DataFile& file, void* destination, std::int32_t count) {
@@ -122,6 +118,18 @@ void ReadScrambled(DataFile& file, void* destination, std::int32_t count) {
         return;
     }
     const std::int64_t start = file.Position();
+    auto* out = static_cast<unsigned char*>(destination);
+    const std::string_view buffered = file.Peek();
+    if (buffered.size() >= static_cast<std::size_t>(count)) {
+        for (std::int32_t i = 0; i < count; ++i) {
+            out[i] = static_cast<unsigned char>(buffered[static_cast<std::size_t>(i)]) ^
+                     static_cast<unsigned char>((start + i) & 0xFF);
+        }
+        file.Advance(static_cast<std::size_t>(count));
+        return;
+    }
+    // Across the buffer's end: read everything first, so that a read that fails part-way
+    // leaves the destination as it was.
     char bytes[8];
     std::string large;
     char* plain = bytes;
@@ -130,7 +138,6 @@ void ReadScrambled(DataFile& file, void* destination, std::int32_t count) {
         plain = large.data();
     }
     file.ReadPlain(plain, count);
-    auto* out = static_cast<unsigned char*>(destination);
     for (std::int32_t i = 0; i < count; ++i) {
         out[i] =
             static_cast<unsigned char>(plain[i]) ^ static_cast<unsigned char>((start + i) & 0xFF);
@@ -139,16 +146,25 @@ void ReadScrambled(DataFile& file, void* destination, std::int32_t count) {
 
 std::string ReadScrambledString(DataFile& file) {
     std::string text;
+    // A byte read at or after this position leaves the file at its end, and so ends the string
+    // without being kept, whatever its value.
+    const std::int64_t last = file.Size() - 1;
     for (;;) {
-        unsigned char byte = 0;
-        ReadScrambled(file, &byte, 1);
-        if (file.AtEnd()) {
-            return text;
+        const std::string_view bytes = file.Peek();
+        if (bytes.empty()) {
+            throw IoError(kErrorReadBeyondEnd);
         }
-        if (byte == 0) {
-            return text;
+        const std::int64_t start = file.Position();
+        for (std::size_t i = 0; i < bytes.size(); ++i) {
+            const std::int64_t position = start + static_cast<std::int64_t>(i);
+            const char plain = static_cast<char>(bytes[i] ^ static_cast<char>(position & 0xFF));
+            if (position >= last || plain == 0) {
+                file.Advance(i + 1);
+                return text;
+            }
+            text += plain;
         }
-        text += static_cast<char>(byte);
+        file.Advance(bytes.size());
     }
 }
 

@@ -1,9 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace narravox {
 
@@ -21,6 +21,12 @@ std::string DataFilePath(std::string_view folder, std::string_view file_name);
 // closed when the object goes. Positions are absolute byte offsets from the file's first byte.
 // Reads go through a buffer that lives only as long as this object, so every use sees the
 // file as it is at that moment.
+//
+// The buffer follows the way readers move. A walk over the location table reads a few bytes at
+// the head of each record and seeks over the rest: after a long seek only a small read is made,
+// since copying what will be skipped costs more than a system call; while reads follow each
+// other closely (a vocabulary, the records of one location, short records skipped in turn) each
+// read is twice as long as the one before, up to kMaxRead.
 class DataFile {
   public:
     // Opens an existing plain file; throws IoError when it cannot.
@@ -40,15 +46,39 @@ class DataFile {
     // file) when the file ends first.
     void ReadPlain(char* out, std::int32_t count);
 
+    // The plain bytes from the position on that have been read already, reading more when there
+    // are none; empty when the file has no data there. The position does not move.
+    std::string_view Peek() {
+        if (position_ < buffer_start_ ||
+            position_ >= buffer_start_ + static_cast<std::int64_t>(buffer_length_)) {
+            if (!Refill()) {
+                return {};
+            }
+        }
+        const auto offset = static_cast<std::size_t>(position_ - buffer_start_);
+        return {buffer_.get() + offset, buffer_length_ - offset};
+    }
+    // Moves the position over `count` bytes that Peek has shown.
+    void Advance(std::size_t count) { position_ += static_cast<std::int64_t>(count); }
+
+    // Reads after a long seek; and the longest read.
+    static constexpr std::size_t kSmallRead = 512;
+    static constexpr std::size_t kMaxRead = 64 * 1024;
+    // A seek forward by less than this past the buffered bytes counts as reading on: reading
+    // through the gap costs less than the system call that a new small read would need.
+    static constexpr std::int64_t kNearGap = 8 * 1024;
+
   private:
+    // Reads at the position; false when the file has no data there.
     bool Refill();
 
     int fd_ = -1;
     std::int64_t position_ = 0;
     std::int64_t size_ = 0;
-    std::vector<char> buffer_;
+    std::unique_ptr<char[]> buffer_;
     std::int64_t buffer_start_ = 0;  // file offset of buffer_[0]
     std::size_t buffer_length_ = 0;  // bytes of buffer_ holding file data
+    std::size_t last_read_ = 0;      // length asked of the last read
 };
 
 // Reads `count` bytes from the current position, each unscrambled with its own offset. The

@@ -1,8 +1,45 @@
 #include "data/vocabulary.h"
 
 #include "data/data_file.h"
+#include "io_error.h"
 
 namespace narravox {
+namespace {
+
+struct Synonym {
+    std::size_t length = 0;
+    bool begins_text = true;  // every byte so far equals the text's byte at its place
+};
+
+// Reads one synonym as ReadScrambledString would and compares it with the start of the text on
+// the way. Nothing is copied: the vocabulary is read in full on every command, and most of its
+// synonyms differ from the text at their first byte.
+Synonym ReadSynonym(DataFile& file, const std::string& text) {
+    Synonym synonym;
+    const std::int64_t last = file.Size() - 1;
+    for (;;) {
+        const std::string_view bytes = file.Peek();
+        if (bytes.empty()) {
+            throw IoError(kErrorReadBeyondEnd);
+        }
+        const std::int64_t start = file.Position();
+        for (std::size_t i = 0; i < bytes.size(); ++i) {
+            const std::int64_t position = start + static_cast<std::int64_t>(i);
+            const char plain = static_cast<char>(bytes[i] ^ static_cast<char>(position & 0xFF));
+            // The file's last byte ends the string unread, as in ReadScrambledString.
+            if (position >= last || plain == 0) {
+                file.Advance(i + 1);
+                return synonym;
+            }
+            synonym.begins_text = synonym.begins_text && synonym.length < text.size() &&
+                                  text[synonym.length] == plain;
+            ++synonym.length;
+        }
+        file.Advance(bytes.size());
+    }
+}
+
+}  // namespace
 
 VerbId FindVerb(std::string_view game_folder, std::string& text) {
     DataFile file(DataFilePath(game_folder, kCommandsFileName));
@@ -13,12 +50,12 @@ VerbId FindVerb(std::string_view game_folder, std::string& text) {
         const std::uint16_t count = ReadU16(file);
         const VerbId verb = ReadI16(file);
         for (std::uint32_t i = 0; i < count; ++i) {
-            const std::string synonym = ReadScrambledString(file);
-            const bool matches = !synonym.empty() && synonym.size() >= best_length &&
-                                 text.starts_with(synonym) &&
-                                 (text.size() == synonym.size() || text[synonym.size()] == ' ');
+            const Synonym synonym = ReadSynonym(file, text);
+            const bool matches = synonym.begins_text && synonym.length > 0 &&
+                                 synonym.length >= best_length &&
+                                 (text.size() == synonym.length || text[synonym.length] == ' ');
             if (matches) {
-                best_length = synonym.size();
+                best_length = synonym.length;
                 result = verb;
             }
         }
