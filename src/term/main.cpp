@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "full_screen.h"
+#include "narravox_version.h"
 #include "options.h"
 #include "stream_mode.h"
 
@@ -24,6 +25,10 @@ int main(int argc, char** argv) {
     const Options& options = *parsed.options;
     if (options.help) {
         std::cout << UsageText(program_name);
+        return 0;
+    }
+    if (options.version) {
+        std::cout << program_name << " " << narravox::kVersion << "\n";
         return 0;
     }
     if (!options.game_folder.empty() && ::chdir(options.game_folder.c_str()) != 0) {

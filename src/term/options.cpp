@@ -66,6 +66,8 @@ ParseResult ParseOptions(const std::vector<std::string>& arguments) {
             options.pace = true;
         } else if (name == "--help" || name == "-h") {
             options.help = true;
+        } else if (name == "--version") {
+            options.version = true;
         } else {
             return {std::nullopt, "unknown argument \"" + arguments[i] + "\""};
         }
@@ -107,7 +109,8 @@ std::string UsageText(const std::string& program_name) {
            "                     input is not a terminal)\n"
            "  --pace             pace centred text one line a second also in batch mode\n"
            "  --transcript FILE  append every line of the game to FILE\n"
-           "  --help             show this text\n";
+           "  --help             show this text\n"
+           "  --version          show the version\n";
 }
 
 }  // namespace narravox::term

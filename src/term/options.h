@@ -27,6 +27,7 @@ struct Options {
     bool batch = false;
     bool pace = false;
     bool help = false;
+    bool version = false;
     std::string game_folder;
     std::string transcript_path;
 };

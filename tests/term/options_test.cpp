@@ -58,6 +58,16 @@ TEST(TermOptions, FoldersFlagsAndMistakes) {
     EXPECT_EQ(ParseOptions({"-x"}).error, "unknown argument \"-x\"");
 }
 
+TEST(TermOptions, VersionIsAFlagOfItsOwn) {
+    const auto parsed = ParseOptions({"--version"});
+    ASSERT_TRUE(parsed.options) << parsed.error;
+    EXPECT_TRUE(parsed.options->version);
+    EXPECT_FALSE(parsed.options->help);
+    EXPECT_FALSE(ParseOptions({}).options->version);
+    EXPECT_EQ(ParseOptions({"--version=2"}).error, "--version takes no value");
+    EXPECT_NE(UsageText("narravox-term").find("--version"), std::string::npos);
+}
+
 TEST(TermOptions, ModeFollowsTheFlagsThenTheTerminal) {
     Options none;
     Options plain;

@@ -8,6 +8,7 @@
 #include "compiler.h"
 #include "decompiler.h"
 #include "lint.h"
+#include "narravox_version.h"
 #include "reader.h"
 
 namespace narravox::ply {
@@ -22,7 +23,8 @@ constexpr std::uintmax_t kMaxInputSize = 256u << 20;
 constexpr const char* kUsage =
     "usage: narravox-ply build SOURCE -o DIR\n"
     "       narravox-ply dump DIR | COMMANDS SCENARIO [-o FILE]\n"
-    "       narravox-ply check DIR | COMMANDS SCENARIO\n";
+    "       narravox-ply check DIR | COMMANDS SCENARIO\n"
+    "       narravox-ply --version\n";
 
 std::optional<std::string> ReadWhole(const fs::path& path, std::ostream& err) {
     std::error_code code;
@@ -190,6 +192,10 @@ int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     const auto options = ParseOptions(args, err);
     if (!options) {
         return 2;
+    }
+    if (args[0] == "--version" && args.size() == 1) {
+        out << "narravox-ply " << kVersion << "\n";
+        return 0;
     }
     if (args[0] == "build") {
         return Build(*options, err);
