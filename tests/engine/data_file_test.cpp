@@ -68,6 +68,23 @@ TEST_F(DataFileTest, ReadPastTheEndFailsAndKeepsTheDestination) {
     EXPECT_EQ(IoErrorCodeOf([&] { ReadU16(file); }), kErrorReadBeyondEnd);
 }
 
+// Another process may cut a data file short while a turn reads it: the lost bytes are a read
+// past the end, not a crash.
+TEST_F(DataFileTest, AFileCutShortWhileOpenIsAReadError) {
+    const std::string path = Write(std::string(100000, 'x'));
+    DataFile file(path);
+    file.Seek(4);
+    EXPECT_EQ(ReadU16(file), 'x' | 'x' << 8);
+    std::filesystem::resize_file(path, 10);
+    file.Seek(90000);
+    EXPECT_EQ(IoErrorCodeOf([&] { ReadU16(file); }), kErrorReadBeyondEnd);
+    file.Seek(5000);
+    EXPECT_EQ(IoErrorCodeOf([&] { ReadScrambledString(file); }), kErrorReadBeyondEnd);
+    // What is still there reads as before.
+    file.Seek(6);
+    EXPECT_EQ(ReadU16(file), 'x' | 'x' << 8);
+}
+
 TEST_F(DataFileTest, OpenFailuresCarryTheirCodes) {
     EXPECT_EQ(IoErrorCodeOf([&] { DataFile file(folder_ / "missing"); }), kErrorFileNotFound);
     std::filesystem::create_directory(folder_.path() / "folder");

@@ -1,12 +1,17 @@
 #include "data/data_file.h"
 
 #include <fcntl.h>
+#include <setjmp.h>
+#include <signal.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 
 #include "cp1251.h"
 #include "host.h"
@@ -14,6 +19,62 @@
 
 namespace narravox {
 namespace {
+
+// Data files are read through a memory mapping: a walk over the location table touches a few
+// bytes at the head of each record, and a mapping serves those without a system call each.
+// Another process may cut the file short while it is mapped; touching the lost pages then
+// raises SIGBUS. Copies out of a mapping therefore run under a guard that turns that signal
+// into a failed copy. The guard is per thread and exists only for the length of one copy.
+// Volatile, so that the compiler keeps the stores around the copy that the handler reads.
+thread_local sigjmp_buf* volatile t_copy_guard = nullptr;
+struct sigaction g_previous_bus_action {};
+
+void OnBusError(int signal_number, siginfo_t* info, void* context) {
+    if (t_copy_guard != nullptr) {
+        siglongjmp(*t_copy_guard, 1);
+    }
+    // Not a copy of ours: whoever handled the signal before us does, or it ends the program.
+    if ((g_previous_bus_action.sa_flags & SA_SIGINFO) != 0 &&
+        g_previous_bus_action.sa_sigaction != nullptr) {
+        g_previous_bus_action.sa_sigaction(signal_number, info, context);
+        return;
+    }
+    if (g_previous_bus_action.sa_handler != SIG_DFL &&
+        g_previous_bus_action.sa_handler != SIG_IGN) {
+        g_previous_bus_action.sa_handler(signal_number);
+        return;
+    }
+    ::signal(signal_number, SIG_DFL);
+    ::raise(signal_number);
+}
+
+void InstallBusErrorGuard() {
+    static std::once_flag installed;
+    std::call_once(installed, [] {
+        struct sigaction action {};
+        action.sa_sigaction = OnBusError;
+        // Not deferred: the jump out of the handler then leaves nothing blocked.
+        action.sa_flags = SA_SIGINFO | SA_NODEFER;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(SIGBUS, &action, &g_previous_bus_action);
+    });
+}
+
+// Copies bytes out of a mapping; false when the file no longer holds them.
+bool CopyFromMapping(char* out, const char* from, std::size_t count) {
+    sigjmp_buf jump;
+    sigjmp_buf* const outer = t_copy_guard;
+    if (sigsetjmp(jump, 0) != 0) {
+        t_copy_guard = outer;
+        return false;
+    }
+    t_copy_guard = &jump;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    std::memcpy(out, from, count);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    t_copy_guard = outer;
+    return true;
+}
 
 bool IsPlainFile(const std::string& path) {
     struct stat info {};
@@ -64,9 +125,21 @@ DataFile::DataFile(const std::string& path) {
         throw IoError(kErrorAccessDenied);
     }
     size_ = info.st_size;
+    if (size_ > 0) {
+        InstallBusErrorGuard();
+        void* mapping =
+            ::mmap(nullptr, static_cast<std::size_t>(size_), PROT_READ, MAP_SHARED, fd_, 0);
+        // Where a file cannot be mapped it is read with system calls instead.
+        if (mapping != MAP_FAILED) {
+            mapping_ = static_cast<const char*>(mapping);
+        }
+    }
 }
 
 DataFile::~DataFile() {
+    if (mapping_ != nullptr) {
+        ::munmap(const_cast<char*>(mapping_), static_cast<std::size_t>(size_));
+    }
     if (fd_ >= 0) {
         ::close(fd_);
     }
@@ -84,11 +157,20 @@ bool DataFile::Refill() {
         buffer_ = std::make_unique_for_overwrite<char[]>(kMaxRead);
     }
     ssize_t got;
-    do {
-        got = ::pread(fd_, buffer_.get(), length, position_);
-    } while (got < 0 && errno == EINTR);
-    if (got < 0) {
-        ThrowIoErrorFromErrno();
+    if (mapping_ != nullptr) {
+        got = static_cast<ssize_t>(std::min<std::int64_t>(
+            static_cast<std::int64_t>(length), std::max<std::int64_t>(size_ - position_, 0)));
+        if (got > 0 &&
+            !CopyFromMapping(buffer_.get(), mapping_ + position_, static_cast<std::size_t>(got))) {
+            got = 0;
+        }
+    } else {
+        do {
+            got = ::pread(fd_, buffer_.get(), length, position_);
+        } while (got < 0 && errno == EINTR);
+        if (got < 0) {
+            ThrowIoErrorFromErrno();
+        }
     }
     last_read_ = length;
     buffer_start_ = position_;

@@ -73,6 +73,8 @@ class DataFile {
     bool Refill();
 
     int fd_ = -1;
+    // The whole file mapped for reading, or null where it could not be mapped.
+    const char* mapping_ = nullptr;
     std::int64_t position_ = 0;
     std::int64_t size_ = 0;
     std::unique_ptr<char[]> buffer_;
