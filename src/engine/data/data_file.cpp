@@ -127,22 +127,47 @@ DataFile::DataFile(const std::string& path) {
     size_ = info.st_size;
     if (size_ > 0) {
         InstallBusErrorGuard();
-        void* mapping =
-            ::mmap(nullptr, static_cast<std::size_t>(size_), PROT_READ, MAP_SHARED, fd_, 0);
-        // Where a file cannot be mapped it is read with system calls instead.
-        if (mapping != MAP_FAILED) {
-            mapping_ = static_cast<const char*>(mapping);
-        }
+        mappable_ = true;
     }
 }
 
 DataFile::~DataFile() {
-    if (mapping_ != nullptr) {
-        ::munmap(const_cast<char*>(mapping_), static_cast<std::size_t>(size_));
-    }
+    Unmap();
     if (fd_ >= 0) {
         ::close(fd_);
     }
+}
+
+void DataFile::Unmap() {
+    if (mapping_ != nullptr) {
+        ::munmap(const_cast<char*>(mapping_), mapping_length_);
+        mapping_ = nullptr;
+    }
+}
+
+bool DataFile::MapAround(std::int64_t position) {
+    if (mapping_ != nullptr && position >= mapping_start_ &&
+        position < mapping_start_ + static_cast<std::int64_t>(mapping_length_)) {
+        return true;
+    }
+    Unmap();
+    if (!mappable_ || position >= size_) {
+        return false;
+    }
+    // One window of the file at a time: a walk through a large scenario then never has more
+    // of it mapped than the window, however large the file.
+    const std::int64_t start = position - position % kMapWindow;
+    const auto length = static_cast<std::size_t>(std::min<std::int64_t>(kMapWindow, size_ - start));
+    void* mapping = ::mmap(nullptr, length, PROT_READ, MAP_SHARED, fd_, start);
+    if (mapping == MAP_FAILED) {
+        // Where a file cannot be mapped it is read with system calls instead.
+        mappable_ = false;
+        return false;
+    }
+    mapping_ = static_cast<const char*>(mapping);
+    mapping_start_ = start;
+    mapping_length_ = length;
+    return true;
 }
 
 bool DataFile::Refill() {
@@ -150,20 +175,30 @@ bool DataFile::Refill() {
         return false;
     }
     const std::int64_t buffer_end = buffer_start_ + static_cast<std::int64_t>(buffer_length_);
+    // From a mapping a copy costs only what it copies, so bytes that a seek skips are never
+    // copied; a system call costs more than copying a short gap, so there reading goes on
+    // through it.
+    const std::int64_t gap = mappable_ ? 1 : kNearGap;
     const bool reading_on =
-        last_read_ > 0 && position_ >= buffer_end && position_ - buffer_end < kNearGap;
-    const std::size_t length = reading_on ? std::min(2 * last_read_, kMaxRead) : kSmallRead;
+        last_read_ > 0 && position_ >= buffer_end && position_ - buffer_end < gap;
+    // After a seek a mapping is asked for one cache line: a record's head fits in it, and the
+    // bytes after it would only be fetched from memory to be skipped.
+    const std::size_t first_read = mappable_ ? kSmallMappedRead : kSmallRead;
+    const std::size_t length = reading_on ? std::min(2 * last_read_, kMaxRead) : first_read;
     if (!buffer_) {
         buffer_ = std::make_unique_for_overwrite<char[]>(kMaxRead);
     }
     ssize_t got;
-    if (mapping_ != nullptr) {
-        got = static_cast<ssize_t>(std::min<std::int64_t>(
-            static_cast<std::int64_t>(length), std::max<std::int64_t>(size_ - position_, 0)));
-        if (got > 0 &&
-            !CopyFromMapping(buffer_.get(), mapping_ + position_, static_cast<std::size_t>(got))) {
+    if (MapAround(position_)) {
+        const std::int64_t offset = position_ - mapping_start_;
+        got = static_cast<ssize_t>(
+            std::min<std::int64_t>(static_cast<std::int64_t>(length),
+                                   static_cast<std::int64_t>(mapping_length_) - offset));
+        if (!CopyFromMapping(buffer_.get(), mapping_ + offset, static_cast<std::size_t>(got))) {
             got = 0;
         }
+    } else if (mappable_) {
+        got = 0;  // at or beyond the end of the file
     } else {
         do {
             got = ::pread(fd_, buffer_.get(), length, position_);

@@ -63,6 +63,7 @@ class DataFile {
 
     // Reads after a long seek; and the longest read.
     static constexpr std::size_t kSmallRead = 512;
+    static constexpr std::size_t kSmallMappedRead = 64;
     static constexpr std::size_t kMaxRead = 64 * 1024;
     // A seek forward by less than this past the buffered bytes counts as reading on: reading
     // through the gap costs less than the system call that a new small read would need.
@@ -73,8 +74,18 @@ class DataFile {
     bool Refill();
 
     int fd_ = -1;
-    // The whole file mapped for reading, or null where it could not be mapped.
+    // Maps the window of the file that holds `position`; false at or beyond the end of the
+    // file, or where the file cannot be mapped.
+    bool MapAround(std::int64_t position);
+    void Unmap();
+
+    static constexpr std::int64_t kMapWindow = 8 << 20;
+
+    // Whether the file is read through a mapping, and the window mapped now (null for none).
+    bool mappable_ = false;
     const char* mapping_ = nullptr;
+    std::int64_t mapping_start_ = 0;
+    std::size_t mapping_length_ = 0;
     std::int64_t position_ = 0;
     std::int64_t size_ = 0;
     std::unique_ptr<char[]> buffer_;
