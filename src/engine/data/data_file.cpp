@@ -181,8 +181,8 @@ bool DataFile::Refill() {
     const std::int64_t gap = mappable_ ? 1 : kNearGap;
     const bool reading_on =
         last_read_ > 0 && position_ >= buffer_end && position_ - buffer_end < gap;
-    // After a seek a mapping is asked for one cache line: a record's head fits in it, and the
-    // bytes after it would only be fetched from memory to be skipped.
+    // After a seek a mapping is asked for little more than a record's head: the bytes after it
+    // would only be fetched from memory to be skipped.
     const std::size_t first_read = mappable_ ? kSmallMappedRead : kSmallRead;
     const std::size_t length = reading_on ? std::min(2 * last_read_, kMaxRead) : first_read;
     if (!buffer_) {

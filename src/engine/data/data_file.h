@@ -63,7 +63,7 @@ class DataFile {
 
     // Reads after a long seek; and the longest read.
     static constexpr std::size_t kSmallRead = 512;
-    static constexpr std::size_t kSmallMappedRead = 64;
+    static constexpr std::size_t kSmallMappedRead = 16;
     static constexpr std::size_t kMaxRead = 64 * 1024;
     // A seek forward by less than this past the buffered bytes counts as reading on: reading
     // through the gap costs less than the system call that a new small read would need.
