@@ -2,7 +2,7 @@
 // PrintText and by the literal rules that rescan the whole kept text on every call.
 #include "bench_support.h"
 #include "console/text_window.h"
-#include "literal_window.h"
+#include "support/literal_window.h"
 
 namespace narravox::bench {
 namespace {
@@ -40,7 +40,7 @@ std::string PrintWithOurs(const std::vector<std::string>& pieces, Shape shape) {
 }
 
 std::string PrintWithLiteral(const std::vector<std::string>& pieces, Shape shape) {
-    LiteralWindow window(shape.lines, shape.columns);
+    testing::LiteralWindow window(shape.lines, shape.columns);
     for (const auto& piece : pieces) {
         window.PrintText(piece);
     }

@@ -4,61 +4,12 @@
 
 #include <random>
 
+#include "support/literal_window.h"
+
 namespace narravox {
 namespace {
 
-// The wrapping rules applied literally: the whole kept text is scanned again on every call.
-// A line without a space to break at is broken right after its last column.
-class ReferenceWindow {
-  public:
-    ReferenceWindow(int lines, int columns) : lines_(lines), columns_(columns) {
-        text_.assign(static_cast<std::size_t>(lines), '\n');
-    }
-
-    void PrintText(const std::string& addition) {
-        std::string t = text_ + addition;
-        long c = 0;
-        long n = 0;
-        std::size_t line_start = 0;
-        std::size_t p = std::string::npos;
-        for (std::size_t i = 0; i < t.size(); ++i) {
-            ++c;
-            if (t[i] == ' ') {
-                p = i;
-            }
-            if (t[i] == '\n') {
-                c = 0;
-                ++n;
-                line_start = i + 1;
-                continue;
-            }
-            if (c > columns_) {
-                if (p != std::string::npos && p >= line_start) {
-                    t[p] = '\n';
-                    c = static_cast<long>(i - p);
-                    line_start = p + 1;
-                } else {
-                    t.insert(i, 1, '\n');
-                    line_start = i + 1;
-                    c = 1;
-                    ++i;
-                }
-                ++n;
-            }
-        }
-        for (long k = n - lines_; k > 0; --k) {
-            t.erase(0, t.find('\n') + 1);
-        }
-        text_ = t;
-    }
-
-    const std::string& Text() const { return text_; }
-
-  private:
-    std::string text_;
-    int lines_;
-    int columns_;
-};
+using ReferenceWindow = testing::LiteralWindow;
 
 TextWindow MakeWindow(int lines, int columns) {
     TextWindow window;

@@ -3,10 +3,10 @@
 #include <string>
 #include <string_view>
 
-namespace narravox::bench {
+namespace narravox::testing {
 
-// The wrapping rules applied literally, as the text window's tests also apply them: every call
-// appends to the whole kept text, scans all of it again from its first byte, and drops lines
+// The wrapping rules applied literally, the reference our text window is checked against: every
+// call appends to the whole kept text, scans all of it again from its first byte, and drops lines
 // from the front. A line without a space to break at is broken right after its last column, as
 // our window does.
 class LiteralWindow {
@@ -61,4 +61,4 @@ class LiteralWindow {
     int columns_;
 };
 
-}  // namespace narravox::bench
+}  // namespace narravox::testing
