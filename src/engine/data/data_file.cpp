@@ -261,28 +261,14 @@ void ReadScrambled(DataFile& file, void* destination, std::int32_t count) {
     }
 }
 
+void ThrowReadBeyondEnd() {
+    throw IoError(kErrorReadBeyondEnd);
+}
+
 std::string ReadScrambledString(DataFile& file) {
     std::string text;
-    // A byte read at or after this position leaves the file at its end, and so ends the string
-    // without being kept, whatever its value.
-    const std::int64_t last = file.Size() - 1;
-    for (;;) {
-        const std::string_view bytes = file.Peek();
-        if (bytes.empty()) {
-            throw IoError(kErrorReadBeyondEnd);
-        }
-        const std::int64_t start = file.Position();
-        for (std::size_t i = 0; i < bytes.size(); ++i) {
-            const std::int64_t position = start + static_cast<std::int64_t>(i);
-            const char plain = static_cast<char>(bytes[i] ^ static_cast<char>(position & 0xFF));
-            if (position >= last || plain == 0) {
-                file.Advance(i + 1);
-                return text;
-            }
-            text += plain;
-        }
-        file.Advance(bytes.size());
-    }
+    ScanScrambledString(file, [&text](char byte) { text += byte; });
+    return text;
 }
 
 std::uint16_t ReadU16(DataFile& file) {

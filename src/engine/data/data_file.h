@@ -102,6 +102,34 @@ void ReadScrambled(DataFile& file, void* destination, std::int32_t count);
 // and the string ends there.
 std::string ReadScrambledString(DataFile& file);
 
+[[noreturn]] void ThrowReadBeyondEnd();
+
+// Reads a zero-terminated string as ReadScrambledString does, handing each byte it keeps to
+// `keep` instead of building a text.
+template <typename Keep>
+void ScanScrambledString(DataFile& file, Keep&& keep) {
+    // A byte read at or after this position leaves the file at its end, and so ends the string
+    // without being kept, whatever its value.
+    const std::int64_t last = file.Size() - 1;
+    for (;;) {
+        const std::string_view bytes = file.Peek();
+        if (bytes.empty()) {
+            ThrowReadBeyondEnd();
+        }
+        const std::int64_t start = file.Position();
+        for (std::size_t i = 0; i < bytes.size(); ++i) {
+            const std::int64_t position = start + static_cast<std::int64_t>(i);
+            const char plain = static_cast<char>(bytes[i] ^ static_cast<char>(position & 0xFF));
+            if (position >= last || plain == 0) {
+                file.Advance(i + 1);
+                return;
+            }
+            keep(plain);
+        }
+        file.Advance(bytes.size());
+    }
+}
+
 std::uint16_t ReadU16(DataFile& file);
 std::int16_t ReadI16(DataFile& file);
 // 32-bit offsets are signed file positions.

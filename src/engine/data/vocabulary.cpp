@@ -1,7 +1,6 @@
 #include "data/vocabulary.h"
 
 #include "data/data_file.h"
-#include "io_error.h"
 
 namespace narravox {
 namespace {
@@ -16,27 +15,12 @@ struct Synonym {
 // synonyms differ from the text at their first byte.
 Synonym ReadSynonym(DataFile& file, const std::string& text) {
     Synonym synonym;
-    const std::int64_t last = file.Size() - 1;
-    for (;;) {
-        const std::string_view bytes = file.Peek();
-        if (bytes.empty()) {
-            throw IoError(kErrorReadBeyondEnd);
-        }
-        const std::int64_t start = file.Position();
-        for (std::size_t i = 0; i < bytes.size(); ++i) {
-            const std::int64_t position = start + static_cast<std::int64_t>(i);
-            const char plain = static_cast<char>(bytes[i] ^ static_cast<char>(position & 0xFF));
-            // The file's last byte ends the string unread, as in ReadScrambledString.
-            if (position >= last || plain == 0) {
-                file.Advance(i + 1);
-                return synonym;
-            }
-            synonym.begins_text = synonym.begins_text && synonym.length < text.size() &&
-                                  text[synonym.length] == plain;
-            ++synonym.length;
-        }
-        file.Advance(bytes.size());
-    }
+    ScanScrambledString(file, [&](char byte) {
+        synonym.begins_text =
+            synonym.begins_text && synonym.length < text.size() && text[synonym.length] == byte;
+        ++synonym.length;
+    });
+    return synonym;
 }
 
 }  // namespace
