@@ -2,6 +2,8 @@
 // source dumped from any file the reader accepts without error compiles again.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <cstdio>
+
 #include "compiler.h"
 #include "decompiler.h"
 #include "reader.h"
@@ -25,8 +27,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             return 0;
         }
     }
-    const CompileResult rebuilt = Compile(Decompile(game));
+    const std::string source = Decompile(game);
+    const CompileResult rebuilt = Compile(source);
     if (!rebuilt.ok) {
+        // Say why, so that a finding can be read without a debugger.
+        for (const Finding& finding : rebuilt.findings) {
+            std::fprintf(stderr, "%s\n", FormatFinding("dump", finding).c_str());
+        }
         __builtin_trap();
     }
     return 0;

@@ -74,9 +74,9 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"VerbTwice",
                   std::string(kHeader) + "verb взять: брать\n" + kRoom + "            pass\n",
                   "g.nvx:5:6: error: verb 'взять' is declared twice"},
-        ErrorCase{"VerbMinusOne",
-                  "verb x = -1: икс\n" + std::string(kHeader) + kRoom + "            pass\n",
-                  "g.nvx:1:10: error: verb number -1 is out of range -32768 to 32767 (and not -1)"},
+        ErrorCase{"VerbNumberOutOfRange",
+                  "verb x = 40000: икс\n" + std::string(kHeader) + kRoom + "            pass\n",
+                  "g.nvx:1:10: error: verb number 40000 is out of range -32768 to 32767"},
         ErrorCase{"LocationNumberTaken",
                   std::string(kHeader) + "location Сад = 5\nlocation Луг = 5\n" + kRoom +
                       "            pass\n",
@@ -169,6 +169,24 @@ TEST(CompileTest, WarnsAboutWhatCanNeverHappenButStillWrites) {
                   "g.nvx:10:20: warning: phrase \"два  слова\" holds two spaces in a row, which "
                   "typed commands never do",
               }));
+}
+
+// Verb -1 is what the interpreter answers for an unknown verb. A game may still use it as its
+// arrival verb, and a dump of such a game must compile, so it is a warning, not an error.
+TEST(CompileTest, VerbMinusOneIsAllowedWithAWarning) {
+    const CompileResult result = Compile(
+        "start Двор\narrival войти\nverb войти = -1: войти\n"
+        "location Двор\n    object:\n        on войти:\n            text \"Вы вошли.\"\n");
+    ASSERT_TRUE(result.ok);
+    ASSERT_FALSE(result.findings.empty());
+    EXPECT_EQ(FormatFinding("g.nvx", result.findings.front()),
+              "g.nvx:3:14: warning: verb number -1 is the interpreter's answer for an unknown "
+              "verb: typed commands never reach its reactions, only an arrival verb of -1 does");
+    EXPECT_EQ(result.verb_numbers.at("войти"), -1);
+    // The arrival verb is stored as -1 at offset 12 of the scenario.
+    ASSERT_GE(result.scenario.size(), 14u);
+    EXPECT_EQ(static_cast<unsigned char>(result.scenario[12]) ^ 12, 0xFF);
+    EXPECT_EQ(static_cast<unsigned char>(result.scenario[13]) ^ 13, 0xFF);
 }
 
 TEST(CompileTest, HostileInputNeverCrashes) {

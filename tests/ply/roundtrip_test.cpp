@@ -144,6 +144,22 @@ TEST(RoundTripTest, ForeignGameDumpsIntoAnEquivalentOne) {
     }
 }
 
+// Found by fuzzing: a game whose arrival verb is -1, the interpreter's answer for an unknown
+// verb, dumped into a source the compiler refused.
+TEST(RoundTripTest, ArrivalVerbMinusOneSurvivesADump) {
+    tb::Scenario scenario;
+    scenario.start = 1;
+    scenario.arrival = -1;
+    scenario.locations = {
+        {0, "", {}}, {1, "Зал", {{{""}, {{{-1}, {tb::Text("Прибыли.")}}, {{2}, {tb::Jump(1)}}}}}}};
+    const std::string commands = tb::BuildCommands({{-1, {"ничего"}}, {2, {"войти"}}});
+    const std::string original = tb::BuildScenario(scenario);
+    const CompileResult rebuilt = Compile(Decompile(ReadBack(commands, original)));
+    ASSERT_TRUE(rebuilt.ok);
+    EXPECT_EQ(rebuilt.commands, commands);
+    EXPECT_EQ(rebuilt.scenario, original);
+}
+
 TEST(DemoTest, WalkthroughReachesTheEnding) {
     const CompileResult demo = Compile(DemoSource());
     ASSERT_TRUE(demo.ok);

@@ -828,11 +828,14 @@ class Numbering {
             Error(name.where, std::string(what_) + " '" + name.text + "' is declared twice");
             return false;
         }
-        if (id < first_ || id > last_ || (forbidden_ && id == *forbidden_)) {
+        if (reserved_ && id == reserved_->first) {
+            findings_.push_back(
+                Finding{Severity::kWarning, FileKind::kSource, where, reserved_->second});
+        }
+        if (id < first_ || id > last_) {
             Error(where, std::string(what_) + " number " + std::to_string(id) +
                              " is out of range " + std::to_string(first_) + " to " +
-                             std::to_string(last_) +
-                             (forbidden_ ? " (and not " + std::to_string(*forbidden_) + ")" : ""));
+                             std::to_string(last_));
             // Known by name all the same, so that its uses do not add errors of their own.
             Auto(name);
             return false;
@@ -864,7 +867,9 @@ class Numbering {
         taken_[next_] = name.text;
     }
 
-    void Forbid(long long id) { forbidden_ = id; }
+    // A number that draws a warning when given explicitly. Numbers given automatically count
+    // up from the start, so they never reach one below it.
+    void Reserve(long long id, std::string warning) { reserved_.emplace(id, std::move(warning)); }
     void StartAt(long long id) { next_ = id; }
     std::optional<long long> Find(const std::string& name) const {
         const auto found = ids_.find(name);
@@ -885,7 +890,7 @@ class Numbering {
     long long first_;
     long long last_;
     long long next_ = 0;
-    std::optional<long long> forbidden_;
+    std::optional<std::pair<long long, std::string>> reserved_;
     const char* what_;
     std::vector<Finding>& findings_;
     std::map<std::string, long long> ids_;
@@ -899,8 +904,11 @@ class Resolver {
           verbs_(-32768, 32767, "verb", findings),
           locations_(0, 65535, "location", findings),
           flags_(0, 32767, "flag", findings) {
-        // -1 is what the interpreter answers for "no verb", so no verb may carry it.
-        verbs_.Forbid(-1);
+        // -1 is what the interpreter answers for "no verb": typed synonyms of it never match.
+        // It stays possible, explicitly, because a game may use it as its arrival verb.
+        verbs_.Reserve(-1,
+                       "verb number -1 is the interpreter's answer for an unknown verb: typed "
+                       "commands never reach its reactions, only an arrival verb of -1 does");
         verbs_.StartAt(1);
     }
 
