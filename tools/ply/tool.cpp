@@ -122,20 +122,37 @@ int Build(const Options& options, std::ostream& err) {
     return 0;
 }
 
-int Dump(const Options& options, std::ostream& out, std::ostream& err) {
-    const auto files = DataFiles(options.inputs, err);
-    if (!files) {
-        return 2;
+// The two data files named on the command line, read whole; nothing (after a message) when
+// either cannot be read.
+struct GameFiles {
+    fs::path commands_path;
+    fs::path scenario_path;
+    std::string commands;
+    std::string scenario;
+};
+
+std::optional<GameFiles> ReadGameFiles(const Options& options, std::ostream& err) {
+    const auto paths = DataFiles(options.inputs, err);
+    if (!paths) {
+        return std::nullopt;
     }
-    const auto commands = ReadWhole(files->first, err);
-    const auto scenario = ReadWhole(files->second, err);
+    auto commands = ReadWhole(paths->first, err);
+    auto scenario = ReadWhole(paths->second, err);
     if (!commands || !scenario) {
+        return std::nullopt;
+    }
+    return GameFiles{paths->first, paths->second, std::move(*commands), std::move(*scenario)};
+}
+
+int Dump(const Options& options, std::ostream& out, std::ostream& err) {
+    const auto files = ReadGameFiles(options, err);
+    if (!files) {
         return 2;
     }
     std::vector<Finding> findings;
     GameData game;
-    game.vocabulary = ReadCommands(*commands, findings);
-    game.scenario = ReadScenario(*scenario, findings);
+    game.vocabulary = ReadCommands(files->commands, findings);
+    game.scenario = ReadScenario(files->scenario, findings);
     if (HasErrors(findings)) {
         err << "warning: the files break the format in places; 'narravox-ply check' lists them. "
                "What could be read is written.\n";
@@ -149,20 +166,16 @@ int Dump(const Options& options, std::ostream& out, std::ostream& err) {
 }
 
 int Check(const Options& options, std::ostream& out, std::ostream& err) {
-    const auto files = DataFiles(options.inputs, err);
+    const auto files = ReadGameFiles(options, err);
     if (!files) {
         return 2;
     }
-    const auto commands = ReadWhole(files->first, err);
-    const auto scenario = ReadWhole(files->second, err);
-    if (!commands || !scenario) {
-        return 2;
-    }
-    const std::vector<Finding> findings = CheckGame(*commands, *scenario);
+    const std::vector<Finding> findings = CheckGame(files->commands, files->scenario);
     int errors = 0;
     int warnings = 0;
     for (const Finding& finding : findings) {
-        const fs::path& path = finding.file == FileKind::kCommands ? files->first : files->second;
+        const fs::path& path =
+            finding.file == FileKind::kCommands ? files->commands_path : files->scenario_path;
         out << FormatFinding(path.string(), finding) << "\n";
         (finding.severity == Severity::kError ? errors : warnings) += 1;
     }
