@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "bench_support.h"
 
 #include <random>
@@ -27,7 +28,7 @@ constexpr std::size_t kSectionBytes = 512;
 Statement CpText(std::string cp1251) {
     Statement statement;
     statement.kind = Statement::Kind::kText;
-    statement.bytes = std::move(cp1251);
+    statement.text = std::move(cp1251);
     return statement;
 }
 
@@ -107,8 +108,8 @@ std::unique_ptr<GameOnDisk> WriteLargeGame(std::size_t target_bytes, int locatio
     auto game = std::make_unique<GameOnDisk>();
     const std::string scenario_file = testing::BuildScenario(scenario);
     const std::string commands_file = testing::BuildCommands(SmallVocabulary());
-    testing::WriteFile(game->folder / "Scenario.ply", scenario_file);
-    testing::WriteFile(game->folder / "Commands.ply", commands_file);
+    testing::WriteFile(game->folder / kScenarioFileName, scenario_file);
+    testing::WriteFile(game->folder / kCommandsFileName, commands_file);
     game->command = Cp("осмотреть старая лампа");
     game->scenario_bytes = scenario_file.size();
     game->commands_bytes = commands_file.size();
@@ -149,8 +150,8 @@ std::unique_ptr<GameOnDisk> WriteLargeVocabulary(int synonyms) {
     auto game = std::make_unique<GameOnDisk>();
     const std::string commands_file = testing::BuildCommands(groups);
     const std::string scenario_file = testing::BuildScenario(scenario);
-    testing::WriteFile(game->folder / "Commands.ply", commands_file);
-    testing::WriteFile(game->folder / "Scenario.ply", scenario_file);
+    testing::WriteFile(game->folder / kCommandsFileName, commands_file);
+    testing::WriteFile(game->folder / kScenarioFileName, scenario_file);
     game->command = Cp(command_verb + " старый ключ");
     game->scenario_bytes = scenario_file.size();
     game->commands_bytes = commands_file.size();

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "floors.h"
 
 #include <fcntl.h>
@@ -64,7 +65,7 @@ class MappedFile {
         if (position_ < 0 || position_ >= size_) {
             throw FloorError("read beyond end of file");
         }
-        const unsigned char plain = data_[position_] ^ static_cast<unsigned char>(position_ & 0xFF);
+        const unsigned char plain = data_[position_] ^ ScrambleKey(position_);
         ++position_;
         return plain;
     }
@@ -98,7 +99,7 @@ class ByteCallFile {
         if (::read(fd_, &byte, 1) != 1) {
             throw FloorError("read beyond end of file");
         }
-        const unsigned char plain = byte ^ static_cast<unsigned char>(position_ & 0xFF);
+        const unsigned char plain = byte ^ ScrambleKey(position_);
         ++position_;
         return plain;
     }
@@ -173,9 +174,9 @@ bool PhraseEquals(File& file, const std::string& text, std::size_t& best_mismatc
 // centred mode.
 template <class File>
 void RunStatement(Game& game, File& file) {
-    const unsigned char first = file.Byte();
-    const unsigned char second = file.Byte();
-    if (first != 'T' || second != 'X') {
+    const auto first = static_cast<char>(file.Byte());
+    const auto second = static_cast<char>(file.Byte());
+    if (StatementCodeOf(first, second) != StatementCode::kText) {
         throw FloorError("the floor runs text statements only");
     }
     auto& window = game.TextWindow;
@@ -201,7 +202,7 @@ void RunStatement(Game& game, File& file) {
 template <class File>
 VerbId FindVerbIn(std::string_view game_folder, std::string& text) {
     File file(DataFilePath(game_folder, kCommandsFileName));
-    file.Seek(4);
+    file.Seek(kBodyStart);
     std::size_t best_length = 0;
     VerbId result = kNoVerb;
     while (!file.AtEnd()) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs the benchmarks and prints, after Google Benchmark's own table, every comparison of our
 // code with its floor or baseline as a ratio, and whether each target holds.
 //

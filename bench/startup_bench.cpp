@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Start-up of the batch mode, whole process: narravox-term reads the game, prints the
 // information and the first location, meets the end of its input and exits. The floor is
 // starting a program that does nothing.

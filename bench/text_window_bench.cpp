@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The text window: 100 KB of prose printed one character per call and one line per call, by our
 // PrintText and by the literal rules that rescan the whole kept text on every call.
 #include "bench_support.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One turn on a large scenario: DoCommand against the floor (the same passes over a mapped
 // file) and against the baseline (one byte per system call).
 #include "bench_support.h"

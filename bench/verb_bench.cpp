@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Verb lookup in a large vocabulary: FindVerb against one scan of the same bytes.
 #include "bench_support.h"
 #include "data/vocabulary.h"

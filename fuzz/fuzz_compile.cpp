@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The scenario compiler on arbitrary source: it never crashes, a source it accepts always
 // yields files without a format error, and dumping those files and compiling the dump gives
 // the same bytes.

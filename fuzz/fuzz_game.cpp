@@ -1,7 +1,9 @@
+// SPDX-License-Identifier: MIT
 // A whole game from one input: the window's size, a vocabulary, a scenario and typed lines,
 // played through start-up and the Enter handling.
 #include <unistd.h>
 
+#include "data/file_format.h"
 #include "fuzz_host.h"
 #include "session.h"
 
@@ -12,8 +14,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto& folder = fuzzing::ScratchFolder();
     const int lines = input.ConsumeIntegralInRange(1, 60);
     const int columns = input.ConsumeIntegralInRange(1, 200);
-    fuzzing::WriteBytes(folder / "Commands.ply", "CMD3" + input.ConsumeRandomLengthString(4096));
-    fuzzing::WriteBytes(folder / "Scenario.ply", "SCR3" + input.ConsumeRandomLengthString(65536));
+    fuzzing::WriteBytes(folder / kCommandsFileName,
+                        std::string(kCommandsMagic) + input.ConsumeRandomLengthString(4096));
+    fuzzing::WriteBytes(folder / kScenarioFileName,
+                        std::string(kScenarioMagic) + input.ConsumeRandomLengthString(65536));
     std::filesystem::remove(folder / "save.nvs");
 
     fuzzing::FuzzHost host(input, folder);

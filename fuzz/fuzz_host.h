@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -8,6 +9,7 @@
 #include <filesystem>
 #include <string>
 
+#include "data/file_format.h"
 #include "host.h"
 
 namespace narravox::fuzzing {
@@ -32,7 +34,7 @@ class FuzzHost : public Host {
             case 1:
                 return (folder_ / "save.nvs").string();
             case 2:
-                return (folder_ / "Scenario.ply").string();
+                return (folder_ / kScenarioFileName).string();
             default:
                 return (folder_ / "missing" / "save.nvs").string();
         }

@@ -1,30 +1,39 @@
+// SPDX-License-Identifier: MIT
 // A saved game of arbitrary bytes, loaded into a running game, followed by a turn.
+#include "data/file_format.h"
 #include "fuzz_host.h"
 #include "session.h"
+#include "writer.h"
 
 using namespace narravox;
 
 namespace {
 
-std::string Scrambled(std::string plain) {
-    for (std::size_t i = 4; i < plain.size(); ++i) {
-        plain[i] = static_cast<char>(static_cast<unsigned char>(plain[i]) ^ (i & 0xFF));
-    }
-    return plain;
-}
-
-// A small well-formed game: location 1 answers the verb "look" (id 1), which is also the
-// arrival verb, with a text.
+// A small well-formed game, written by narravox-ply's writer: location 1 answers the verb
+// "look" (id 1), which is also the arrival verb, with a text.
 void WriteGame(const std::filesystem::path& folder) {
-    fuzzing::WriteBytes(folder / "Commands.ply", Scrambled(std::string("CMD3\1\0\1\0look\0", 13)));
-    // Header: table at 15, global 0, start 1, arrival verb 1, empty information text.
-    std::string scenario("SCR3\x0F\0\0\0\0\0\1\0\1\0\0", 15);
-    // Location 1 named "y", one section with the empty phrase and one reaction to verb 1
-    // printing "hi"; block, section and reaction all end at the end of the file.
-    const char end = static_cast<char>(15 + 28);
-    scenario += std::string{end, 0, 0, 0, 1, 0,   'y', 0, 1, 0,   0,   end, 0,   0,
-                            0,   1, 0, 1, 0, end, 0,   0, 0, 'T', 'X', 'h', 'i', 0};
-    fuzzing::WriteBytes(folder / "Scenario.ply", Scrambled(scenario));
+    ply::Vocabulary vocabulary;
+    ply::VerbGroup& look = vocabulary.groups.emplace_back();
+    look.id = 1;
+    look.synonyms.push_back(ply::Phrase{"look", {}});
+
+    ply::Scenario scenario;
+    scenario.global = 0;
+    scenario.start = 1;
+    scenario.arrival = 1;
+    ply::Location& location = scenario.locations.emplace_back();
+    location.id = 1;
+    location.name = "y";
+    ply::Section& section = location.sections.emplace_back();
+    section.phrases.push_back(ply::Phrase{"", {}});
+    ply::Reaction& reaction = section.reactions.emplace_back();
+    reaction.verbs.push_back(ply::VerbUse{1, {}});
+    ply::Statement& text = reaction.statements.emplace_back();
+    text.kind = StatementCode::kText;
+    text.text = "hi";
+
+    fuzzing::WriteBytes(folder / kCommandsFileName, ply::WriteCommands(vocabulary).value());
+    fuzzing::WriteBytes(folder / kScenarioFileName, ply::WriteScenario(scenario).value());
 }
 
 // Answers every file choice with the saved game under test.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The text window on arbitrary texts and sizes, its invariant checked after every call.
 #include <fuzzer/FuzzedDataProvider.h>
 

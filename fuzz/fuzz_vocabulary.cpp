@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The vocabulary alone, with one typed line.
 #include "data/vocabulary.h"
 #include "fuzz_host.h"
@@ -10,7 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto& folder = fuzzing::ScratchFolder();
     std::string typed = input.ConsumeRandomLengthString(256);
     const std::string original = typed;
-    fuzzing::WriteBytes(folder / "Commands.ply", "CMD3" + input.ConsumeRemainingBytesAsString());
+    fuzzing::WriteBytes(folder / kCommandsFileName,
+                        std::string(kCommandsMagic) + input.ConsumeRemainingBytesAsString());
     try {
         const VerbId verb = FindVerb(folder.string(), typed);
         // Only a match cuts the text, and only from its front.

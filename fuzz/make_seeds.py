@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Writes the seed corpora of the fuzz targets from the demo game and small hand-made cases.
 
 Run from the repository root after a build has compiled the demo:

@@ -1,33 +1,19 @@
+// SPDX-License-Identifier: MIT
 #include "game_builder.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 
 #include "cp1251.h"
+#include "writer.h"
 
 namespace narravox::testing {
 namespace {
-
-void PutU16(std::string& out, std::uint16_t value) {
-    out += static_cast<char>(value & 0xFF);
-    out += static_cast<char>(value >> 8);
-}
-
-void PutU32(std::string& out, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) {
-        out += static_cast<char>((value >> (8 * i)) & 0xFF);
-    }
-}
-
-void SetU32(std::string& out, std::size_t at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) {
-        out[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
-    }
-}
 
 Statement Simple(Statement::Kind kind) {
     Statement statement;
@@ -35,65 +21,10 @@ Statement Simple(Statement::Kind kind) {
     return statement;
 }
 
-// Appends statements to `out`, whose first byte stands at absolute offset `base`.
-void Encode(const Statements& statements, std::int32_t base, std::string& out) {
-    using Kind = Statement::Kind;
-    for (const Statement& s : statements) {
-        switch (s.kind) {
-            case Kind::kText:
-                out += "TX" + s.bytes + '\0';
-                break;
-            case Kind::kCenterOn:
-                out += "SC";
-                break;
-            case Kind::kCenterOff:
-                out += "EC";
-                break;
-            case Kind::kClearScreen:
-                out += "CS";
-                break;
-            case Kind::kSetFlag:
-                out += "CF";
-                PutU16(out, static_cast<std::uint16_t>(s.flag));
-                break;
-            case Kind::kClearFlag:
-                out += "DF";
-                PutU16(out, static_cast<std::uint16_t>(s.flag));
-                break;
-            case Kind::kClearAllFlags:
-                out += "DA";
-                break;
-            case Kind::kJump:
-                out += "JS";
-                PutU16(out, s.location);
-                break;
-            case Kind::kIf: {
-                out += "IF";
-                const std::size_t end_at = out.size();
-                PutU32(out, 0);
-                PutU16(out, static_cast<std::uint16_t>(s.flag));
-                Encode(s.then_body, base, out);
-                SetU32(out, end_at, static_cast<std::uint32_t>(base + out.size()));
-                break;
-            }
-            case Kind::kIfElse: {
-                out += "IE";
-                const std::size_t then_end_at = out.size();
-                PutU32(out, 0);
-                PutU16(out, static_cast<std::uint16_t>(s.flag));
-                Encode(s.then_body, base, out);
-                SetU32(out, then_end_at, static_cast<std::uint32_t>(base + out.size()));
-                const std::size_t else_end_at = out.size();
-                PutU32(out, 0);
-                Encode(s.else_body, base, out);
-                SetU32(out, else_end_at, static_cast<std::uint32_t>(base + out.size()));
-                break;
-            }
-            case Kind::kRaw:
-                out += s.bytes;
-                break;
-        }
-    }
+ply::Phrase Phrase(std::string_view utf8) {
+    ply::Phrase phrase;
+    phrase.text = Cp(utf8);
+    return phrase;
 }
 
 }  // namespace
@@ -113,7 +44,7 @@ std::string Utf8(std::string_view cp1251) {
 
 Statement Text(std::string_view utf8) {
     Statement s = Simple(Statement::Kind::kText);
-    s.bytes = Cp(utf8);
+    s.text = Cp(utf8);
     return s;
 }
 Statement CenterOn() {
@@ -163,73 +94,68 @@ Statement IfElse(std::int16_t flag, Statements then_body, Statements else_body) 
 }
 
 Statement Raw(std::string bytes) {
-    Statement s = Simple(Statement::Kind::kRaw);
-    s.bytes = std::move(bytes);
+    // The writer stores the bytes of a statement it does not know as they are.
+    Statement s = Simple(Statement::Kind::kUnknown);
+    s.text = std::move(bytes);
     return s;
 }
 
-std::string EncodeStatements(const Statements& statements, std::int32_t start) {
-    std::string out;
-    Encode(statements, start, out);
-    return out;
+ply::Scenario ToModel(const Scenario& scenario) {
+    ply::Scenario model;
+    model.global = scenario.global;
+    model.start = scenario.start;
+    model.arrival = scenario.arrival;
+    model.info = Cp(scenario.info);
+    model.free_bytes = scenario.gap;
+    for (const Location& location : scenario.locations) {
+        ply::Location& block = model.locations.emplace_back();
+        block.id = location.id;
+        block.name = Cp(location.name);
+        for (const Section& section : location.sections) {
+            ply::Section& out = block.sections.emplace_back();
+            for (const std::string& phrase : section.phrases) {
+                out.phrases.push_back(Phrase(phrase));
+            }
+            for (const Reaction& reaction : section.reactions) {
+                ply::Reaction& written = out.reactions.emplace_back();
+                for (const std::int16_t verb : reaction.verbs) {
+                    written.verbs.push_back(ply::VerbUse{verb, {}});
+                }
+                written.statements = reaction.statements;
+            }
+        }
+    }
+    return model;
+}
+
+ply::Vocabulary ToModel(const std::vector<VerbGroup>& groups) {
+    ply::Vocabulary model;
+    for (const VerbGroup& group : groups) {
+        ply::VerbGroup& out = model.groups.emplace_back();
+        out.id = group.verb;
+        for (const std::string& synonym : group.synonyms) {
+            out.synonyms.push_back(Phrase(synonym));
+        }
+    }
+    return model;
 }
 
 std::string BuildScenario(const Scenario& scenario) {
-    std::string file = "SCR3";
-    PutU32(file, 0);  // location table offset, set below
-    PutU16(file, scenario.global);
-    PutU16(file, scenario.start);
-    PutU16(file, static_cast<std::uint16_t>(scenario.arrival));
-    file += Cp(scenario.info) + '\0';
-    file += scenario.gap;
-    SetU32(file, 4, static_cast<std::uint32_t>(file.size()));
-    for (const Location& location : scenario.locations) {
-        const std::size_t block_end_at = file.size();
-        PutU32(file, 0);
-        PutU16(file, location.id);
-        file += Cp(location.name) + '\0';
-        for (const Section& section : location.sections) {
-            PutU16(file, static_cast<std::uint16_t>(section.phrases.size()));
-            for (const std::string& phrase : section.phrases) {
-                file += Cp(phrase) + '\0';
-            }
-            const std::size_t section_end_at = file.size();
-            PutU32(file, 0);
-            for (const Reaction& reaction : section.reactions) {
-                PutU16(file, static_cast<std::uint16_t>(reaction.verbs.size()));
-                for (std::int16_t verb : reaction.verbs) {
-                    PutU16(file, static_cast<std::uint16_t>(verb));
-                }
-                const std::size_t reaction_end_at = file.size();
-                PutU32(file, 0);
-                // The file itself is the buffer, so offsets within it are already absolute.
-                Encode(reaction.statements, 0, file);
-                SetU32(file, reaction_end_at, static_cast<std::uint32_t>(file.size()));
-            }
-            SetU32(file, section_end_at, static_cast<std::uint32_t>(file.size()));
-        }
-        SetU32(file, block_end_at, static_cast<std::uint32_t>(file.size()));
+    std::optional<std::string> file = ply::WriteScenario(ToModel(scenario));
+    if (!file) {
+        ADD_FAILURE() << "the scenario is too large for the file format";
+        return {};
     }
-    return Scramble(std::move(file));
+    return std::move(*file);
 }
 
 std::string BuildCommands(const std::vector<VerbGroup>& groups) {
-    std::string file = "CMD3";
-    for (const VerbGroup& group : groups) {
-        PutU16(file, static_cast<std::uint16_t>(group.synonyms.size()));
-        PutU16(file, static_cast<std::uint16_t>(group.verb));
-        for (const std::string& synonym : group.synonyms) {
-            file += Cp(synonym) + '\0';
-        }
+    std::optional<std::string> file = ply::WriteCommands(ToModel(groups));
+    if (!file) {
+        ADD_FAILURE() << "the vocabulary is too large for the file format";
+        return {};
     }
-    return Scramble(std::move(file));
-}
-
-std::string Scramble(std::string file) {
-    for (std::size_t i = 4; i < file.size(); ++i) {
-        file[i] = static_cast<char>(static_cast<unsigned char>(file[i]) ^ (i & 0xFF));
-    }
-    return file;
+    return std::move(*file);
 }
 
 void WriteFile(const std::filesystem::path& path, std::string_view bytes) {
@@ -265,8 +191,8 @@ TempFolder::~TempFolder() {
 }
 
 void TempFolder::WriteGame(const std::vector<VerbGroup>& commands, const Scenario& scenario) const {
-    WriteFile(path_ / "Commands.ply", BuildCommands(commands));
-    WriteFile(path_ / "Scenario.ply", BuildScenario(scenario));
+    WriteFile(path_ / kCommandsFileName, BuildCommands(commands));
+    WriteFile(path_ / kScenarioFileName, BuildScenario(scenario));
 }
 
 }  // namespace narravox::testing

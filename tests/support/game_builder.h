@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <cstdint>
@@ -6,8 +7,14 @@
 #include <string_view>
 #include <vector>
 
-// Writes scrambled game files from C++ values, computing every offset, so that tests describe
-// games as data. Texts are given in UTF-8 and stored in code page 1251.
+#include "data/file_format.h"
+#include "model.h"
+
+// Describes games as C++ values and writes them through narravox-ply's own writer, so that the
+// tests' games are laid out exactly as the compiler lays out a player's. Texts are given in
+// UTF-8 and stored in code page 1251. What the compiler never writes (unknown statement codes,
+// stray bytes, free bytes before the location table) comes from the few raw helpers below;
+// broken offsets and headers are patched into the plain bytes by the tests that need them.
 namespace narravox::testing {
 
 // UTF-8 to code page 1251; fails the test on a character the code page lacks.
@@ -15,27 +22,7 @@ std::string Cp(std::string_view utf8);
 // Code page 1251 to UTF-8, for readable comparisons.
 std::string Utf8(std::string_view cp1251);
 
-struct Statement {
-    enum class Kind {
-        kText,
-        kCenterOn,
-        kCenterOff,
-        kClearScreen,
-        kSetFlag,
-        kClearFlag,
-        kClearAllFlags,
-        kJump,
-        kIf,
-        kIfElse,
-        kRaw
-    };
-    Kind kind = Kind::kRaw;
-    std::string bytes;  // text of kText (code page 1251), plain bytes of kRaw
-    std::int16_t flag = 0;
-    std::uint16_t location = 0;
-    std::vector<Statement> then_body;
-    std::vector<Statement> else_body;
-};
+using Statement = ply::Statement;
 using Statements = std::vector<Statement>;
 
 Statement Text(std::string_view utf8);
@@ -48,7 +35,8 @@ Statement ClearAll();
 Statement Jump(std::uint16_t location);
 Statement If(std::int16_t flag, Statements body);
 Statement IfElse(std::int16_t flag, Statements then_body, Statements else_body);
-// Plain statement bytes stored as they are (scrambled with the rest).
+// Plain bytes stored as they are among the statements (scrambled with the rest): an unknown
+// code, or a statement cut short.
 Statement Raw(std::string bytes);
 
 struct Reaction {
@@ -81,15 +69,16 @@ struct VerbGroup {
     std::vector<std::string> synonyms;  // UTF-8
 };
 
-// Plain statement bytes as they stand at absolute offset `start`.
-std::string EncodeStatements(const Statements& statements, std::int32_t start);
+// The same games in narravox-ply's model.
+ply::Scenario ToModel(const Scenario& scenario);
+ply::Vocabulary ToModel(const std::vector<VerbGroup>& groups);
 
-// Whole files, magic included, body scrambled.
+// Whole files, magic included, body scrambled, as narravox-ply writes them.
 std::string BuildScenario(const Scenario& scenario);
 std::string BuildCommands(const std::vector<VerbGroup>& groups);
 
-// Scrambles (or unscrambles) every byte from offset 4 with its own offset.
-std::string Scramble(std::string file);
+// Scrambles (or unscrambles) every byte of a whole file after its magic.
+using narravox::Scramble;
 
 void WriteFile(const std::filesystem::path& path, std::string_view bytes);
 std::string ReadFile(const std::filesystem::path& path);

@@ -1,8 +1,11 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "data/file_format.h"
 
 // The game as the two data files hold it, in memory. The compiler produces it from source, the
 // reader from the files; the writer, the decompiler and the lint take it. Texts are code page
@@ -18,22 +21,13 @@ struct Where {
 };
 
 struct Statement {
-    enum class Kind {
-        kText,
-        kCenterOn,
-        kCenterOff,
-        kClearScreen,
-        kSetFlag,
-        kClearFlag,
-        kClearAllFlags,
-        kJump,
-        kIf,
-        kIfElse,
-        // An opcode the interpreter does not know; it skips the two bytes.
-        kUnknown,
-    };
+    // The statements of the file format; kUnknown for two code bytes the interpreter does not
+    // know, which it skips.
+    using Kind = StatementCode;
     Kind kind = Kind::kUnknown;
-    std::string text;  // the text of kText, the two opcode bytes of kUnknown
+    // The text of kText; the bytes of kUnknown, stored as they are (its two code bytes when read
+    // from a file).
+    std::string text;
     std::int16_t flag = 0;
     std::uint16_t location = 0;
     std::vector<Statement> then_body;
@@ -75,6 +69,8 @@ struct Scenario {
     std::uint16_t start = 0;
     std::int16_t arrival = 0;
     std::string info;
+    // Bytes between the information text and the location table, which nothing reads.
+    std::string free_bytes;
     std::vector<Location> locations;
     Where global_where;
     Where start_where;
@@ -117,9 +113,5 @@ inline bool HasErrors(const std::vector<Finding>& findings) {
     }
     return false;
 }
-
-// The interpreter stops following branches nested deeper than this; nothing we write or accept
-// goes deeper.
-inline constexpr int kMaxBranchDepth = 256;
 
 }  // namespace narravox::ply

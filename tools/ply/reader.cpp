@@ -1,9 +1,10 @@
+// SPDX-License-Identifier: MIT
 #include "reader.h"
 
 #include <cstdint>
 #include <string>
 
-#include "writer.h"
+#include "data/file_format.h"
 
 namespace narravox::ply {
 namespace {
@@ -94,27 +95,28 @@ bool EndOffsetOk(const Cursor& in, std::int32_t field_at, std::int32_t end, std:
 // range; what was read stays in `out`.
 bool ReadStatements(const Cursor& in, std::int32_t at, std::int32_t end, int depth,
                     std::vector<Statement>& out) {
-    using Kind = Statement::Kind;
-    if (depth > kMaxBranchDepth) {
-        in.Error(at, "branches nested deeper than " + Num(kMaxBranchDepth) +
+    if (depth > kMaxNesting) {
+        in.Error(at, "branches nested deeper than " + Num(kMaxNesting) +
                          " levels; the interpreter stops there");
         return false;
     }
     while (at < end) {
         Statement s;
         s.where = At(at);
-        if (!in.Fits(at, 2, end)) {
+        if (!in.Fits(at, kStatementCodeSize, end)) {
             in.Error(at, "a statement is cut off by the end of its record at " + Num(end));
             return false;
         }
-        const std::string opcode = in.Bytes(at, 2);
-        const std::int32_t operands = at + 2;
-        auto need = [&](std::int32_t count) {
-            if (in.Fits(operands, count, end)) {
+        const std::string code = in.Bytes(at, kStatementCodeSize);
+        s.kind = StatementCodeOf(code[0], code[1]);
+        const std::int32_t operands = at + kStatementCodeSize;
+        // Whether the operands of fixed size fit in the record.
+        auto head_fits = [&] {
+            if (in.Fits(at, StatementHeadSize(s.kind), end)) {
                 return true;
             }
             in.Error(at,
-                     "statement " + opcode + " is cut off by the end of its record at " + Num(end));
+                     "statement " + code + " is cut off by the end of its record at " + Num(end));
             return false;
         };
         auto flag_operand = [&](std::int32_t field) {
@@ -123,89 +125,93 @@ bool ReadStatements(const Cursor& in, std::int32_t at, std::int32_t end, int dep
                 in.Error(field, "flag number " + Num(s.flag) + " is negative");
             }
         };
-        if (opcode == "TX") {
-            s.kind = Kind::kText;
-            std::int32_t next = 0;
-            if (!in.String(operands, end, s.text, next)) {
-                in.Error(at, "text runs past the end of its record at " + Num(end));
-                return false;
+        switch (s.kind) {
+            case Statement::Kind::kText: {
+                std::int32_t next = 0;
+                if (!in.String(operands, end, s.text, next)) {
+                    in.Error(at, "text runs past the end of its record at " + Num(end));
+                    return false;
+                }
+                at = next;
+                break;
             }
-            at = next;
-        } else if (opcode == "SC" || opcode == "EC" || opcode == "CS" || opcode == "DA") {
-            s.kind = opcode == "SC"   ? Kind::kCenterOn
-                     : opcode == "EC" ? Kind::kCenterOff
-                     : opcode == "CS" ? Kind::kClearScreen
-                                      : Kind::kClearAllFlags;
-            at = operands;
-        } else if (opcode == "CF" || opcode == "DF") {
-            if (!need(2)) {
-                return false;
+            case Statement::Kind::kCenterOn:
+            case Statement::Kind::kCenterOff:
+            case Statement::Kind::kClearScreen:
+            case Statement::Kind::kClearAllFlags:
+                at = operands;
+                break;
+            case Statement::Kind::kSetFlag:
+            case Statement::Kind::kClearFlag:
+                if (!head_fits()) {
+                    return false;
+                }
+                flag_operand(operands);
+                at = operands + 2;
+                break;
+            case Statement::Kind::kJump:
+                if (!head_fits()) {
+                    return false;
+                }
+                s.location = in.U16(operands);
+                at = operands + 2;
+                break;
+            case Statement::Kind::kIf: {
+                if (!head_fits()) {
+                    return false;
+                }
+                const std::int32_t body_end = in.I32(operands);
+                flag_operand(operands + 4);
+                const std::int32_t body = operands + 6;
+                if (body_end < body || body_end > end) {
+                    in.Error(operands, code + " end offset " + Num(body_end) +
+                                           " lies outside its record (" + Num(body) + " to " +
+                                           Num(end) + ")");
+                    return false;
+                }
+                const bool ok = ReadStatements(in, body, body_end, depth + 1, s.then_body);
+                out.push_back(std::move(s));
+                if (!ok) {
+                    return false;
+                }
+                at = body_end;
+                continue;
             }
-            s.kind = opcode == "CF" ? Kind::kSetFlag : Kind::kClearFlag;
-            flag_operand(operands);
-            at = operands + 2;
-        } else if (opcode == "JS") {
-            if (!need(2)) {
-                return false;
+            case Statement::Kind::kIfElse: {
+                if (!head_fits()) {
+                    return false;
+                }
+                const std::int32_t then_end = in.I32(operands);
+                flag_operand(operands + 4);
+                const std::int32_t body = operands + 6;
+                if (then_end < body || !in.Fits(then_end, 4, end)) {
+                    in.Error(operands, code + " then-end offset " + Num(then_end) +
+                                           " lies outside its record (" + Num(body) + " to " +
+                                           Num(end - 4) + ")");
+                    return false;
+                }
+                const std::int32_t else_end = in.I32(then_end);
+                if (else_end < then_end + 4 || else_end > end) {
+                    in.Error(then_end, code + " else-end offset " + Num(else_end) +
+                                           " lies outside its record (" + Num(then_end + 4) +
+                                           " to " + Num(end) + ")");
+                    return false;
+                }
+                bool ok = ReadStatements(in, body, then_end, depth + 1, s.then_body);
+                ok = ok && ReadStatements(in, then_end + 4, else_end, depth + 1, s.else_body);
+                out.push_back(std::move(s));
+                if (!ok) {
+                    return false;
+                }
+                at = else_end;
+                continue;
             }
-            s.kind = Kind::kJump;
-            s.location = in.U16(operands);
-            at = operands + 2;
-        } else if (opcode == "IF") {
-            if (!need(6)) {
-                return false;
-            }
-            s.kind = Kind::kIf;
-            const std::int32_t body_end = in.I32(operands);
-            flag_operand(operands + 4);
-            const std::int32_t body = operands + 6;
-            if (body_end < body || body_end > end) {
-                in.Error(operands, "IF end offset " + Num(body_end) + " lies outside its record (" +
-                                       Num(body) + " to " + Num(end) + ")");
-                return false;
-            }
-            const bool ok = ReadStatements(in, body, body_end, depth + 1, s.then_body);
-            out.push_back(std::move(s));
-            if (!ok) {
-                return false;
-            }
-            at = body_end;
-            continue;
-        } else if (opcode == "IE") {
-            if (!need(6)) {
-                return false;
-            }
-            s.kind = Kind::kIfElse;
-            const std::int32_t then_end = in.I32(operands);
-            flag_operand(operands + 4);
-            const std::int32_t body = operands + 6;
-            if (then_end < body || !in.Fits(then_end, 4, end)) {
-                in.Error(operands, "IE then-end offset " + Num(then_end) +
-                                       " lies outside its record (" + Num(body) + " to " +
-                                       Num(end - 4) + ")");
-                return false;
-            }
-            const std::int32_t else_end = in.I32(then_end);
-            if (else_end < then_end + 4 || else_end > end) {
-                in.Error(then_end, "IE else-end offset " + Num(else_end) +
-                                       " lies outside its record (" + Num(then_end + 4) + " to " +
-                                       Num(end) + ")");
-                return false;
-            }
-            bool ok = ReadStatements(in, body, then_end, depth + 1, s.then_body);
-            ok = ok && ReadStatements(in, then_end + 4, else_end, depth + 1, s.else_body);
-            out.push_back(std::move(s));
-            if (!ok) {
-                return false;
-            }
-            at = else_end;
-            continue;
-        } else {
-            s.kind = Kind::kUnknown;
-            s.text = opcode;
-            in.Report(Severity::kWarning, at,
-                      "unknown statement code; the interpreter skips these two bytes");
-            at = operands;
+            case Statement::Kind::kUnknown:
+                s.text = code;
+                in.Report(Severity::kWarning, at,
+                          "unknown statement code; the interpreter skips these two bytes");
+                at = operands;
+                break;
         }
         out.push_back(std::move(s));
     }
@@ -324,17 +330,17 @@ bool ReadSection(const Cursor& in, std::int32_t at, std::int32_t block_end, Sect
 
 Vocabulary ReadCommands(std::string_view file, std::vector<Finding>& findings) {
     Vocabulary vocabulary;
-    if (file.size() > 0x7FFFFFFFu) {
+    if (file.size() > static_cast<std::size_t>(kMaxFileSize)) {
         Finding finding{Severity::kError, FileKind::kCommands, At(0), "file is larger than 2 GiB"};
         findings.push_back(std::move(finding));
         return vocabulary;
     }
     const Cursor in(Scramble(std::string(file)), FileKind::kCommands, findings);
-    if (file.size() < 4 || file.substr(0, 4) != "CMD3") {
-        in.Error(0, "magic is not \"CMD3\"");
+    if (!file.starts_with(kCommandsMagic)) {
+        in.Error(0, "magic is not \"" + std::string(kCommandsMagic) + "\"");
         return vocabulary;
     }
-    for (std::int32_t at = 4; at < in.size();) {
+    for (std::int32_t at = kBodyStart; at < in.size();) {
         VerbGroup group;
         group.where = At(at);
         if (!in.Fits(at, 4, in.size())) {
@@ -369,41 +375,42 @@ Vocabulary ReadCommands(std::string_view file, std::vector<Finding>& findings) {
 
 Scenario ReadScenario(std::string_view file, std::vector<Finding>& findings) {
     Scenario scenario;
-    if (file.size() > 0x7FFFFFFFu) {
+    if (file.size() > static_cast<std::size_t>(kMaxFileSize)) {
         Finding finding{Severity::kError, FileKind::kScenario, At(0), "file is larger than 2 GiB"};
         findings.push_back(std::move(finding));
         return scenario;
     }
     const Cursor in(Scramble(std::string(file)), FileKind::kScenario, findings);
-    if (file.size() < 4 || file.substr(0, 4) != "SCR3") {
-        in.Error(0, "magic is not \"SCR3\"");
+    if (!file.starts_with(kScenarioMagic)) {
+        in.Error(0, "magic is not \"" + std::string(kScenarioMagic) + "\"");
         return scenario;
     }
-    if (!in.Fits(4, 10, in.size())) {
-        in.Error(4, "header is cut off by the end of the file");
+    if (!in.Fits(kBodyStart, kInformationTextAt - kBodyStart, in.size())) {
+        in.Error(kBodyStart, "header is cut off by the end of the file");
         return scenario;
     }
-    const std::int32_t table = in.I32(4);
-    scenario.global = in.U16(8);
-    scenario.start = in.U16(10);
-    scenario.arrival = static_cast<std::int16_t>(in.U16(12));
-    scenario.global_where = At(8);
-    scenario.start_where = At(10);
-    scenario.arrival_where = At(12);
+    const std::int32_t table = in.I32(kLocationTableOffsetAt);
+    scenario.global = in.U16(kGlobalLocationAt);
+    scenario.start = in.U16(kStartLocationAt);
+    scenario.arrival = static_cast<std::int16_t>(in.U16(kArrivalVerbAt));
+    scenario.global_where = At(kGlobalLocationAt);
+    scenario.start_where = At(kStartLocationAt);
+    scenario.arrival_where = At(kArrivalVerbAt);
     std::int32_t info_end = 0;
-    if (!in.String(14, in.size(), scenario.info, info_end)) {
-        in.Error(14, "information text runs to the end of the file");
+    if (!in.String(kInformationTextAt, in.size(), scenario.info, info_end)) {
+        in.Error(kInformationTextAt, "information text runs to the end of the file");
         return scenario;
     }
     if (table < info_end || table > in.size()) {
-        in.Error(4, "location table offset " + Num(table) + " lies outside " + Num(info_end) +
-                        " to " + Num(in.size()));
+        in.Error(kLocationTableOffsetAt, "location table offset " + Num(table) + " lies outside " +
+                                             Num(info_end) + " to " + Num(in.size()));
         return scenario;
     }
     if (table == in.size()) {
-        in.Error(4, "location table holds no location");
+        in.Error(kLocationTableOffsetAt, "location table holds no location");
         return scenario;
     }
+    scenario.free_bytes = in.Bytes(info_end, table - info_end);
     for (std::int32_t at = table; at < in.size();) {
         Location location;
         location.where = At(at);

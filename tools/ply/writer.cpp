@@ -1,14 +1,10 @@
+// SPDX-License-Identifier: MIT
 #include "writer.h"
 
 #include <cstdint>
-#include <limits>
 
 namespace narravox::ply {
 namespace {
-
-// Offsets are stored as 32-bit values that readers treat as signed.
-constexpr std::size_t kMaxFileSize =
-    static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
 
 void PutU16(std::string& out, std::uint16_t value) {
     out += static_cast<char>(value & 0xFF);
@@ -32,71 +28,52 @@ void PutString(std::string& out, const std::string& text) {
     out += '\0';
 }
 
-// End offsets are patched in once the record is complete, so every offset is simply the size of
+void PutStatements(std::string& out, const std::vector<Statement>& statements);
+
+// Writes a statement's code and then its operands as the format's list gives them. End offsets
+// are patched in once the body after them is complete, so every offset is simply the size of
 // the output at that moment.
-void PutStatements(std::string& out, const std::vector<Statement>& statements) {
-    using Kind = Statement::Kind;
-    for (const Statement& s : statements) {
-        switch (s.kind) {
-            case Kind::kText:
-                out += "TX";
+void PutStatement(std::string& out, const Statement& s) {
+    if (s.kind == Statement::Kind::kUnknown) {
+        out += s.text;
+        return;
+    }
+    out += StatementCodeBytes(s.kind);
+    std::size_t end_at = 0;
+    // A statement has at most two bodies: the first is the then-body, the second the else-body.
+    bool first_body = true;
+    for (const Operand operand : StatementOperands(s.kind)) {
+        switch (operand) {
+            case Operand::kText:
                 PutString(out, s.text);
                 break;
-            case Kind::kCenterOn:
-                out += "SC";
-                break;
-            case Kind::kCenterOff:
-                out += "EC";
-                break;
-            case Kind::kClearScreen:
-                out += "CS";
-                break;
-            case Kind::kClearAllFlags:
-                out += "DA";
-                break;
-            case Kind::kSetFlag:
-                out += "CF";
+            case Operand::kFlag:
                 PutU16(out, static_cast<std::uint16_t>(s.flag));
                 break;
-            case Kind::kClearFlag:
-                out += "DF";
-                PutU16(out, static_cast<std::uint16_t>(s.flag));
-                break;
-            case Kind::kJump:
-                out += "JS";
+            case Operand::kLocation:
                 PutU16(out, s.location);
                 break;
-            case Kind::kIf: {
-                out += "IF";
-                const std::size_t end_at = out.size();
+            case Operand::kEnd:
+                end_at = out.size();
                 PutU32(out, 0);
-                PutU16(out, static_cast<std::uint16_t>(s.flag));
-                PutStatements(out, s.then_body);
+                break;
+            case Operand::kBody:
+                PutStatements(out, first_body ? s.then_body : s.else_body);
+                first_body = false;
                 PatchU32(out, end_at, out.size());
-                break;
-            }
-            case Kind::kIfElse: {
-                out += "IE";
-                const std::size_t then_end_at = out.size();
-                PutU32(out, 0);
-                PutU16(out, static_cast<std::uint16_t>(s.flag));
-                PutStatements(out, s.then_body);
-                PatchU32(out, then_end_at, out.size());
-                const std::size_t else_end_at = out.size();
-                PutU32(out, 0);
-                PutStatements(out, s.else_body);
-                PatchU32(out, else_end_at, out.size());
-                break;
-            }
-            case Kind::kUnknown:
-                out += s.text.substr(0, 2);
                 break;
         }
     }
 }
 
+void PutStatements(std::string& out, const std::vector<Statement>& statements) {
+    for (const Statement& s : statements) {
+        PutStatement(out, s);
+    }
+}
+
 std::optional<std::string> Finish(std::string file) {
-    if (file.size() > kMaxFileSize) {
+    if (file.size() > static_cast<std::size_t>(kMaxFileSize)) {
         return std::nullopt;
     }
     return Scramble(std::move(file));
@@ -104,17 +81,10 @@ std::optional<std::string> Finish(std::string file) {
 
 }  // namespace
 
-std::string Scramble(std::string file) {
-    for (std::size_t i = 4; i < file.size(); ++i) {
-        file[i] = static_cast<char>(static_cast<unsigned char>(file[i]) ^ (i & 0xFF));
-    }
-    return file;
-}
-
 std::optional<std::string> WriteCommands(const Vocabulary& vocabulary) {
-    std::string file = "CMD3";
+    std::string file(kCommandsMagic);
     for (const VerbGroup& group : vocabulary.groups) {
-        if (group.synonyms.size() > 0xFFFF) {
+        if (group.synonyms.size() > kMaxSynonyms) {
             return std::nullopt;
         }
         PutU16(file, static_cast<std::uint16_t>(group.synonyms.size()));
@@ -122,7 +92,7 @@ std::optional<std::string> WriteCommands(const Vocabulary& vocabulary) {
         for (const Phrase& synonym : group.synonyms) {
             PutString(file, synonym.text);
         }
-        if (file.size() > kMaxFileSize) {
+        if (file.size() > static_cast<std::size_t>(kMaxFileSize)) {
             return std::nullopt;
         }
     }
@@ -130,20 +100,21 @@ std::optional<std::string> WriteCommands(const Vocabulary& vocabulary) {
 }
 
 std::optional<std::string> WriteScenario(const Scenario& scenario) {
-    std::string file = "SCR3";
+    std::string file(kScenarioMagic);
     PutU32(file, 0);
     PutU16(file, scenario.global);
     PutU16(file, scenario.start);
     PutU16(file, static_cast<std::uint16_t>(scenario.arrival));
     PutString(file, scenario.info);
-    PatchU32(file, 4, file.size());
+    file += scenario.free_bytes;
+    PatchU32(file, kLocationTableOffsetAt, file.size());
     for (const Location& location : scenario.locations) {
         const std::size_t block_end_at = file.size();
         PutU32(file, 0);
         PutU16(file, location.id);
         PutString(file, location.name);
         for (const Section& section : location.sections) {
-            if (section.phrases.size() > 0x7FFF) {
+            if (section.phrases.size() > kMaxPhrases) {
                 return std::nullopt;
             }
             PutU16(file, static_cast<std::uint16_t>(section.phrases.size()));
@@ -153,7 +124,7 @@ std::optional<std::string> WriteScenario(const Scenario& scenario) {
             const std::size_t section_end_at = file.size();
             PutU32(file, 0);
             for (const Reaction& reaction : section.reactions) {
-                if (reaction.verbs.size() > 0x7FFF) {
+                if (reaction.verbs.size() > kMaxReactionVerbs) {
                     return std::nullopt;
                 }
                 PutU16(file, static_cast<std::uint16_t>(reaction.verbs.size()));
@@ -165,7 +136,7 @@ std::optional<std::string> WriteScenario(const Scenario& scenario) {
                 PutStatements(file, reaction.statements);
                 PatchU32(file, reaction_end_at, file.size());
                 // Checked as we go so that a huge game never patches a truncated offset.
-                if (file.size() > kMaxFileSize) {
+                if (file.size() > static_cast<std::size_t>(kMaxFileSize)) {
                     return std::nullopt;
                 }
             }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <optional>
@@ -11,8 +12,5 @@ namespace narravox::ply {
 // 31-bit offsets the format uses.
 std::optional<std::string> WriteCommands(const Vocabulary& vocabulary);
 std::optional<std::string> WriteScenario(const Scenario& scenario);
-
-// Scrambling is its own inverse: every byte from offset 4 on is XORed with its offset's low byte.
-std::string Scramble(std::string file);
 
 }  // namespace narravox::ply

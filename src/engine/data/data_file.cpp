@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "data/data_file.h"
 
 #include <fcntl.h>
@@ -83,14 +84,17 @@ bool IsPlainFile(const std::string& path) {
 
 bool HasMagic(const std::string& path, std::string_view magic) {
     DataFile file(path);
-    char head[4];
-    file.ReadPlain(head, 4);
-    return std::string_view(head, 4) == magic;
+    char head[kMagicSize];
+    file.ReadPlain(head, kMagicSize);
+    return std::string_view(head, kMagicSize) == magic;
 }
 
-void ShowCheckError(Host& host, const char* utf8_message) {
-    host.ShowBox(Box{Utf8ToCp1251Lossy("Ошибка"), Utf8ToCp1251Lossy(utf8_message), BoxButtons::kOk,
-                     BoxIcon::kError});
+// The message is in UTF-8 up to the file name and after it.
+void ShowCheckError(Host& host, const char* utf8_before, std::string_view file_name,
+                    const char* utf8_after) {
+    const std::string message =
+        Utf8ToCp1251Lossy(utf8_before) + std::string(file_name) + Utf8ToCp1251Lossy(utf8_after);
+    host.ShowBox(Box{Utf8ToCp1251Lossy("Ошибка"), message, BoxButtons::kOk, BoxIcon::kError});
 }
 
 }  // namespace
@@ -240,7 +244,7 @@ void ReadScrambled(DataFile& file, void* destination, std::int32_t count) {
     if (buffered.size() >= static_cast<std::size_t>(count)) {
         for (std::int32_t i = 0; i < count; ++i) {
             out[i] = static_cast<unsigned char>(buffered[static_cast<std::size_t>(i)]) ^
-                     static_cast<unsigned char>((start + i) & 0xFF);
+                     ScrambleKey(start + i);
         }
         file.Advance(static_cast<std::size_t>(count));
         return;
@@ -256,8 +260,7 @@ void ReadScrambled(DataFile& file, void* destination, std::int32_t count) {
     }
     file.ReadPlain(plain, count);
     for (std::int32_t i = 0; i < count; ++i) {
-        out[i] =
-            static_cast<unsigned char>(plain[i]) ^ static_cast<unsigned char>((start + i) & 0xFF);
+        out[i] = static_cast<unsigned char>(plain[i]) ^ ScrambleKey(start + i);
     }
 }
 
@@ -294,19 +297,19 @@ bool CheckDataFiles(Host& host, std::string_view folder) {
     const std::string commands = DataFilePath(folder, kCommandsFileName);
     const std::string scenario = DataFilePath(folder, kScenarioFileName);
     if (!IsPlainFile(commands)) {
-        ShowCheckError(host, "Файл команд \"Commands.ply\" не найден!!");
+        ShowCheckError(host, "Файл команд \"", kCommandsFileName, "\" не найден!!");
         return false;
     }
     if (!IsPlainFile(scenario)) {
-        ShowCheckError(host, "Файл сценария \"Scenario.ply\" не найден!");
+        ShowCheckError(host, "Файл сценария \"", kScenarioFileName, "\" не найден!");
         return false;
     }
     if (!HasMagic(commands, kCommandsMagic)) {
-        ShowCheckError(host, "Неверный файл команд - \"Commands.ply\"!");
+        ShowCheckError(host, "Неверный файл команд - \"", kCommandsFileName, "\"!");
         return false;
     }
     if (!HasMagic(scenario, kScenarioMagic)) {
-        ShowCheckError(host, "Неверный файл сценария - \"Scenario.ply\"!");
+        ShowCheckError(host, "Неверный файл сценария - \"", kScenarioFileName, "\"!");
         return false;
     }
     return true;

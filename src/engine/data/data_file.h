@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <cstdint>
@@ -5,14 +6,11 @@
 #include <string>
 #include <string_view>
 
+#include "data/file_format.h"
+
 namespace narravox {
 
 class Host;
-
-inline constexpr std::string_view kCommandsFileName = "Commands.ply";
-inline constexpr std::string_view kScenarioFileName = "Scenario.ply";
-inline constexpr std::string_view kCommandsMagic = "CMD3";
-inline constexpr std::string_view kScenarioMagic = "SCR3";
 
 // The path of a data file in a game folder; an empty folder is the working directory.
 std::string DataFilePath(std::string_view folder, std::string_view file_name);
@@ -119,7 +117,8 @@ void ScanScrambledString(DataFile& file, Keep&& keep) {
         const std::int64_t start = file.Position();
         for (std::size_t i = 0; i < bytes.size(); ++i) {
             const std::int64_t position = start + static_cast<std::int64_t>(i);
-            const char plain = static_cast<char>(bytes[i] ^ static_cast<char>(position & 0xFF));
+            const char plain =
+                static_cast<char>(static_cast<unsigned char>(bytes[i]) ^ ScrambleKey(position));
             if (position >= last || plain == 0) {
                 file.Advance(i + 1);
                 return;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "data/vocabulary.h"
 
 #include "data/data_file.h"
@@ -27,7 +28,7 @@ Synonym ReadSynonym(DataFile& file, const std::string& text) {
 
 VerbId FindVerb(std::string_view game_folder, std::string& text) {
     DataFile file(DataFilePath(game_folder, kCommandsFileName));
-    file.Seek(4);
+    file.Seek(kBodyStart);
     std::size_t best_length = 0;
     VerbId result = kNoVerb;
     while (!file.AtEnd()) {

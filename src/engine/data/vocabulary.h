@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <string>
@@ -7,7 +8,7 @@
 
 namespace narravox {
 
-// Finds the longest synonym in "Commands.ply" that begins the command text and is followed by
+// Finds the longest synonym in the vocabulary file that begins the command text and is followed by
 // a space or by nothing; of equally long ones the last in the file wins. Returns its verb id
 // and cuts it off the text (the space after it stays), or returns kNoVerb and leaves the text
 // as it was.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "interp/statements.h"
 
 #include <cstdlib>
@@ -8,13 +9,9 @@
 namespace narravox {
 namespace {
 
-constexpr std::uint16_t Opcode(char first, char second) {
-    return static_cast<std::uint16_t>(static_cast<unsigned char>(first) << 8 |
-                                      static_cast<unsigned char>(second));
-}
-
-// Size of a branching statement's head: opcode, end offset and flag number.
-constexpr std::int64_t kBranchHeadSize = 8;
+// Bytes before a branching statement's body: code, end offset and flag number.
+constexpr std::int64_t kBranchHeadSize = StatementHeadSize(StatementCode::kIf);
+static_assert(kBranchHeadSize == StatementHeadSize(StatementCode::kIfElse));
 
 StatementResult RunBody(Game& game, DataFile& file, std::int64_t end, int depth) {
     if (depth > kMaxNesting) {
@@ -76,42 +73,44 @@ StatementResult ExecuteStatement(Game& game, DataFile& file, int depth) {
         return StatementResult::kContinue;
     }
     const std::int64_t start = file.Position();
-    char opcode[2];
-    ReadScrambled(file, opcode, 2);
-    switch (Opcode(opcode[0], opcode[1])) {
-        case Opcode('D', 'A'):
+    char code[kStatementCodeSize];
+    ReadScrambled(file, code, kStatementCodeSize);
+    switch (StatementCodeOf(code[0], code[1])) {
+        case StatementCode::kClearAllFlags:
             game.Flags.fill(0);
             break;
-        case Opcode('C', 'S'):
+        case StatementCode::kClearScreen:
             for (std::int32_t i = 0; i < game.TextWindow.VisibleLines; ++i) {
                 game.TextWindow.PrintText("\n");
             }
             break;
-        case Opcode('S', 'C'):
+        case StatementCode::kCenterOn:
             game.CenterMode = true;
             break;
-        case Opcode('E', 'C'):
+        case StatementCode::kCenterOff:
             game.CenterMode = false;
             break;
-        case Opcode('J', 'S'):
+        case StatementCode::kJump:
             game.CurrentLocation = ReadU16(file);
             game.JumpPending = true;
             break;
-        case Opcode('C', 'F'):
+        case StatementCode::kSetFlag:
             SetFlag(game.Flags, ReadI16(file));
             break;
-        case Opcode('D', 'F'):
+        case StatementCode::kClearFlag:
             ClearFlag(game.Flags, ReadI16(file));
             break;
-        case Opcode('T', 'X'):
+        case StatementCode::kText:
             PrintMessage(game, file);
             break;
-        case Opcode('I', 'F'):
+        case StatementCode::kIf:
             return ExecuteIf(game, file, start, depth);
-        case Opcode('I', 'E'):
+        case StatementCode::kIfElse:
             return ExecuteIfElse(game, file, start, depth);
-        default:
-            // An unknown opcode is a two-byte statement that does nothing.
+        case StatementCode::kUnknown:
+            // Games may hold codes we do not know: each is a two-byte statement that does
+            // nothing. There is no default, so that a statement added to the list is a compile
+            // error here until it is executed.
             break;
     }
     return StatementResult::kContinue;
