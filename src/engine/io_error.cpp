@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "io_error.h"
 
 #include <cerrno>
