@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "full_screen.h"
 
 #include <curses.h>
@@ -9,11 +10,13 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <iostream>
 #include <ostream>
 #include <vector>
 
 #include "cp1251.h"
 #include "emblem.h"
+#include "escape_keys.h"
 #include "host.h"
 #include "io_error.h"
 #include "line_editor.h"
@@ -36,6 +39,7 @@ constexpr int kSignals[] = {SIGINT, SIGHUP, SIGTERM};
 // How long a key read waits before looking at the signal flag again.
 constexpr int kKeyPollMilliseconds = 150;
 // Esc must answer a box at once, not after the usual second of waiting for an escape sequence.
+// The same wait applies to each further character of a sequence that ncurses did not know.
 constexpr int kEscapeDelayMilliseconds = 25;
 // File names are not limited by the text window, only by reason.
 constexpr std::size_t kMaxFileNameLength = 1024;
@@ -150,6 +154,82 @@ bool ApplyEditingKey(const Key& key, LineEditor& editor) {
     return true;
 }
 
+// The ncurses key code of a key recognised from an escape sequence.
+int CursesKeyCode(EscapeKey key) {
+    switch (key) {
+        case EscapeKey::kUp:
+            return KEY_UP;
+        case EscapeKey::kDown:
+            return KEY_DOWN;
+        case EscapeKey::kLeft:
+            return KEY_LEFT;
+        case EscapeKey::kRight:
+            return KEY_RIGHT;
+        case EscapeKey::kHome:
+            return KEY_HOME;
+        case EscapeKey::kEnd:
+            return KEY_END;
+        case EscapeKey::kInsert:
+            return KEY_IC;
+        case EscapeKey::kDelete:
+            return KEY_DC;
+        case EscapeKey::kPageUp:
+            return KEY_PPAGE;
+        case EscapeKey::kPageDown:
+            return KEY_NPAGE;
+        case EscapeKey::kF1:
+        case EscapeKey::kF2:
+        case EscapeKey::kF3:
+        case EscapeKey::kF4:
+        case EscapeKey::kF5:
+        case EscapeKey::kF6:
+        case EscapeKey::kF7:
+        case EscapeKey::kF8:
+        case EscapeKey::kF9:
+        case EscapeKey::kF10:
+        case EscapeKey::kF11:
+        case EscapeKey::kF12:
+            return KEY_F(1 + static_cast<int>(key) - static_cast<int>(EscapeKey::kF1));
+    }
+    return 0;
+}
+
+// The key codes that ncurses gives to modified editing keys, each with the plain key it
+// stands for. Terminal descriptions name Ctrl+Home and the like with extended capabilities
+// (kHOM5 is Ctrl+Home in xterm's), for which ncurses makes up codes of its own; the keys act
+// the same with a modifier held down.
+std::vector<std::pair<int, int>> ModifiedKeyCodes() {
+    struct Base {
+        const char* name;
+        int key;
+    };
+    static constexpr Base kBases[] = {
+        {"kUP", KEY_UP},     {"kDN", KEY_DOWN},   {"kLFT", KEY_LEFT}, {"kRIT", KEY_RIGHT},
+        {"kHOM", KEY_HOME},  {"kEND", KEY_END},   {"kIC", KEY_IC},    {"kDC", KEY_DC},
+        {"kPRV", KEY_PPAGE}, {"kNXT", KEY_NPAGE},
+    };
+    // Shift with these keys has standard capabilities of its own.
+    std::vector<std::pair<int, int>> codes = {
+        {KEY_SR, KEY_UP},        {KEY_SF, KEY_DOWN},    {KEY_SLEFT, KEY_LEFT},
+        {KEY_SRIGHT, KEY_RIGHT}, {KEY_SHOME, KEY_HOME}, {KEY_SEND, KEY_END},
+        {KEY_SIC, KEY_IC},       {KEY_SDC, KEY_DC},     {KEY_SPREVIOUS, KEY_PPAGE},
+        {KEY_SNEXT, KEY_NPAGE},
+    };
+    for (const Base& base : kBases) {
+        for (int modifier = 2; modifier <= 8; ++modifier) {
+            const std::string name = base.name + std::to_string(modifier);
+            const char* sequence = tigetstr(name.c_str());
+            if (sequence == nullptr || sequence == reinterpret_cast<char*>(-1)) {
+                continue;
+            }
+            if (const int code = key_defined(sequence); code > 0) {
+                codes.emplace_back(code, base.key);
+            }
+        }
+    }
+    return codes;
+}
+
 // The curses screen, set up for the lifetime of the object and restored when it goes, however
 // the program leaves (a return, an exception, a signal turned into an exception).
 class CursesScreen {
@@ -204,7 +284,11 @@ class CursesScreen {
 
 class FullScreen : public Host {
   public:
-    explicit FullScreen(Transcript& transcript) : transcript_(transcript) {}
+    FullScreen(Transcript& transcript, const GameArea& area)
+        : transcript_(transcript), area_(area), modified_keys_(ModifiedKeyCodes()) {}
+
+    // Why this terminal cannot hold the game area asked for, or nothing when it can.
+    std::optional<std::string> SizeProblem();
 
     int Run(Session& session);
 
@@ -216,11 +300,16 @@ class FullScreen : public Host {
 
   private:
     Key ReadKey();
+    std::optional<Key> ReadAfterEscape();
+    wint_t PlainKeyCode(wint_t code) const;
     void CheckSignal() const;
     void Layout();
     int TextRows() const { return std::max(rows_ - 2, 0); }
+    // The terminal has been made smaller than the game area asked for.
+    bool TooSmall() const { return terminal_rows_ < rows_ || terminal_columns_ < columns_; }
 
     void DrawAll();
+    void DrawTooSmall();
     void DrawTitle();
     void DrawTextWindow();
     void DrawCommandLine();
@@ -234,19 +323,33 @@ class FullScreen : public Host {
     std::optional<std::string> AskFileName(FileChoice choice, LineEditor& name);
 
     Transcript& transcript_;
+    GameArea area_;
+    std::vector<std::pair<int, int>> modified_keys_;
     Session* session_ = nullptr;
     std::string title_;
     LineEditor command_{0};
     CommandHistory history_;
     bool emblem_shown_ = false;
+    // The game area: the terminal, or the size asked for at its top left.
     int rows_ = 0;
     int columns_ = 0;
+    int terminal_rows_ = 0;
+    int terminal_columns_ = 0;
 };
 
 void FullScreen::CheckSignal() const {
     if (received_signal != 0) {
         throw Interrupted{received_signal};
     }
+}
+
+wint_t FullScreen::PlainKeyCode(wint_t code) const {
+    for (const auto& [modified, plain] : modified_keys_) {
+        if (code == static_cast<wint_t>(modified)) {
+            return static_cast<wint_t>(plain);
+        }
+    }
+    return code;
 }
 
 Key FullScreen::ReadKey() {
@@ -258,6 +361,15 @@ Key FullScreen::ReadKey() {
             continue;
         }
         Key key{kind == KEY_CODE_YES, code};
+        if (key.function) {
+            key.code = PlainKeyCode(key.code);
+        } else if (key.Is(kEscape)) {
+            const std::optional<Key> escaped = ReadAfterEscape();
+            if (!escaped) {
+                continue;
+            }
+            key = *escaped;
+        }
         if (key.IsFunction(KEY_RESIZE)) {
             Layout();
         }
@@ -265,10 +377,70 @@ Key FullScreen::ReadKey() {
     }
 }
 
+// ncurses hands over ESC alone when the characters after it are no sequence that the
+// terminal's description knows; they follow at once as typed characters. They are read here
+// and decoded, so that they never reach the line. Esc itself is what arrives with nothing
+// after it in time.
+std::optional<Key> FullScreen::ReadAfterEscape() {
+    std::u32string after;
+    std::optional<Key> known;
+    wtimeout(stdscr, kEscapeDelayMilliseconds);
+    for (;;) {
+        wint_t code = 0;
+        const int kind = wget_wch(stdscr, &code);
+        if (kind == ERR) {
+            break;
+        }
+        if (kind == KEY_CODE_YES) {
+            // A key ncurses did recognise, after ESC: Alt held with it, or Esc pressed just
+            // before it. The key counts; any half-read sequence before it is dropped.
+            known = Key{true, PlainKeyCode(code)};
+            break;
+        }
+        after += static_cast<char32_t>(code);
+        if (IsCompleteEscapeSequence(after)) {
+            break;
+        }
+    }
+    wtimeout(stdscr, kKeyPollMilliseconds);
+    if (known) {
+        return known;
+    }
+    if (after.empty()) {
+        return Key{false, kEscape};
+    }
+    if (const auto key = DecodeEscapeSequence(after)) {
+        return Key{true, static_cast<wint_t>(CursesKeyCode(*key))};
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> FullScreen::SizeProblem() {
+    Layout();
+    if (!TooSmall()) {
+        return std::nullopt;
+    }
+    std::string asked;
+    if (area_.columns) {
+        asked += "--columns " + std::to_string(*area_.columns);
+    }
+    if (area_.lines) {
+        asked += std::string(asked.empty() ? "" : " ") + "--lines " + std::to_string(*area_.lines);
+    }
+    return asked + " asks for a game of " + std::to_string(columns_) + " columns and " +
+           std::to_string(rows_) +
+           " lines (the text window, its title and the command line), but this terminal has " +
+           std::to_string(terminal_columns_) + " columns and " + std::to_string(terminal_rows_) +
+           " lines; make it larger or ask for less";
+}
+
 void FullScreen::Layout() {
-    getmaxyx(stdscr, rows_, columns_);
-    // The game's text window follows the terminal: what is printed from now on wraps at the
-    // new width, and the number of kept lines follows the new height.
+    getmaxyx(stdscr, terminal_rows_, terminal_columns_);
+    rows_ = area_.lines ? *area_.lines + 2 : terminal_rows_;
+    columns_ = area_.columns ? *area_.columns : terminal_columns_;
+    // The game's text window follows the terminal, unless its size was asked for: what is
+    // printed from now on wraps at the new width, and the number of kept lines follows the new
+    // height.
     if (session_ != nullptr) {
         auto& window = session_->game().TextWindow;
         window.VisibleLines = std::max(rows_ - 2, 1);
@@ -323,8 +495,21 @@ void FullScreen::DrawCommandLine() {
     move(row, std::min(1 + caret - offset, std::max(columns_ - 1, 0)));
 }
 
+void FullScreen::DrawTooSmall() {
+    const std::wstring notice = L"Терминал меньше игры: нужно " + std::to_wstring(columns_) + L"×" +
+                                std::to_wstring(rows_) + L".";
+    mvaddnwstr(0, 0, notice.c_str(), terminal_columns_);
+    curs_set(0);
+}
+
 void FullScreen::DrawAll() {
     erase();
+    // A terminal made smaller than the game area asked for shows only that, until it is made
+    // large enough again; the game waits meanwhile.
+    if (TooSmall()) {
+        DrawTooSmall();
+        return;
+    }
     DrawTitle();
     if (session_ != nullptr) {
         DrawTextWindow();
@@ -441,7 +626,9 @@ void FullScreen::DrawBox(const Box& box) {
 Button FullScreen::ShowBox(const Box& box) {
     for (;;) {
         DrawAll();
-        DrawBox(box);
+        if (!TooSmall()) {
+            DrawBox(box);
+        }
         refresh();
         const Key key = ReadKey();
         const bool yes = key.IsEnter() || IsKey(key.code, {L'y', L'Y', L'д', L'Д'});
@@ -477,18 +664,20 @@ std::optional<std::string> FullScreen::AskFileName(FileChoice choice, LineEditor
             lines.push_back(L"  …");
         }
         DrawAll();
-        const auto [top, left] = DrawFrame(caption, lines, inner);
-        // The field scrolls so that the caret stays inside the box.
-        const int caret = static_cast<int>(name.caret());
-        const int offset = std::max(0, caret - (inner - 1));
-        const std::wstring text = ToWide(name.text());
-        attron(A_UNDERLINE);
-        mvhline(top + field_line, left, ' ', inner);
-        if (offset < static_cast<int>(text.size())) {
-            mvaddnwstr(top + field_line, left, text.c_str() + offset, inner);
+        if (!TooSmall()) {
+            const auto [top, left] = DrawFrame(caption, lines, inner);
+            // The field scrolls so that the caret stays inside the box.
+            const int caret = static_cast<int>(name.caret());
+            const int offset = std::max(0, caret - (inner - 1));
+            const std::wstring text = ToWide(name.text());
+            attron(A_UNDERLINE);
+            mvhline(top + field_line, left, ' ', inner);
+            if (offset < static_cast<int>(text.size())) {
+                mvaddnwstr(top + field_line, left, text.c_str() + offset, inner);
+            }
+            attroff(A_UNDERLINE);
+            move(top + field_line, left + caret - offset);
         }
-        attroff(A_UNDERLINE);
-        move(top + field_line, left + caret - offset);
         refresh();
 
         const Key key = ReadKey();
@@ -502,16 +691,7 @@ std::optional<std::string> FullScreen::AskFileName(FileChoice choice, LineEditor
             return std::nullopt;
         }
         if (key.Is(L'\t')) {
-            const std::string typed = ToUtf8(name.text());
-            std::vector<std::string> names;
-            std::error_code error;
-            for (const auto& entry :
-                 std::filesystem::directory_iterator(CompletionFolder(typed), error)) {
-                std::error_code type_error;
-                names.push_back(entry.path().filename().string() +
-                                (entry.is_directory(type_error) ? "/" : ""));
-            }
-            const Completion completion = CompleteFileName(typed, std::move(names));
+            const Completion completion = CompleteFromFolder(ToUtf8(name.text()));
             std::u32string completed;
             std::size_t pos = 0;
             char32_t code_point = 0;
@@ -561,11 +741,15 @@ std::optional<std::string> FullScreen::ChooseFile(FileChoice choice) {
 
 void FullScreen::SetTitle(std::string_view text) {
     title_ = std::string(text);
-    DrawTitle();
+    if (!TooSmall()) {
+        DrawTitle();
+    }
 }
 
 void FullScreen::RepaintTextWindow() {
-    DrawTextWindow();
+    if (!TooSmall()) {
+        DrawTextWindow();
+    }
     refresh();
 }
 
@@ -596,7 +780,9 @@ int FullScreen::Run(Session& session) {
             history_.Add(typed);
             command_.Clear();
             // The line is seen empty while the command runs.
-            DrawCommandLine();
+            if (!TooSmall()) {
+                DrawCommandLine();
+            }
             refresh();
             emblem_shown_ = false;
             const EnterResult result = session.PressEnter(U32ToCp1251(typed));
@@ -631,28 +817,39 @@ int FullScreen::Run(Session& session) {
 
 }  // namespace
 
-std::optional<int> RunFullScreen(const std::string& program_path, std::ostream* transcript_file) {
+std::optional<int> RunFullScreen(const std::string& program_path, const GameArea& area,
+                                 std::ostream* transcript_file) {
     Transcript transcript;
     if (transcript_file != nullptr) {
         transcript.Attach(*transcript_file);
     }
     int signal_number = 0;
     int status = 0;
+    std::optional<std::string> size_problem;
     {
         CursesScreen screen;
         if (!screen.Open()) {
             return std::nullopt;
         }
-        FullScreen front_end(transcript);
-        Session session(front_end, ProgramTitle(program_path));
-        session.game().TextWindow.SetLineSink(
-            [&transcript](std::string_view line) { transcript.WriteLine(line); });
-        try {
-            status = front_end.Run(session);
-        } catch (const Interrupted& interrupted) {
-            signal_number = interrupted.signal_number;
+        FullScreen front_end(transcript, area);
+        size_problem = front_end.SizeProblem();
+        if (!size_problem) {
+            Session session(front_end, ProgramTitle(program_path));
+            session.game().TextWindow.SetLineSink(
+                [&transcript](std::string_view line) { transcript.WriteLine(line); });
+            try {
+                status = front_end.Run(session);
+            } catch (const Interrupted& interrupted) {
+                signal_number = interrupted.signal_number;
+            }
+            transcript.Finish(session.game().TextWindow.BottomLine());
         }
-        transcript.Finish(session.game().TextWindow.BottomLine());
+    }
+    // Told once the terminal is restored, where the player can read it.
+    if (size_problem) {
+        std::cerr << std::filesystem::path(program_path).filename().string() << ": "
+                  << *size_problem << "\n";
+        return 1;
     }
     if (signal_number != 0) {
         // The terminal is restored; now end the way the signal asked, so that a shell or a

@@ -1,6 +1,11 @@
+// SPDX-License-Identifier: MIT
 #include "line_editor.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <string_view>
+
+#include "data/data_file.h"
 
 namespace narravox::term {
 
@@ -71,6 +76,22 @@ bool CommandHistory::Newer(std::u32string& shown) {
     return true;
 }
 
+namespace {
+
+// ASCII letters compared without their case: a folder on a case-blind file system (a memory
+// stick, a shared Windows folder) holds the game's data files under any spelling.
+bool SameLettersIgnoringCase(std::string_view name, std::string_view data_file) {
+    return name.size() == data_file.size() &&
+           std::equal(name.begin(), name.end(), data_file.begin(), [](char a, char b) {
+               const auto lower = [](char c) {
+                   return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+               };
+               return lower(a) == lower(b);
+           });
+}
+
+}  // namespace
+
 std::string CompletionFolder(const std::string& typed) {
     const auto slash = typed.find_last_of('/');
     if (slash == std::string::npos) {
@@ -88,7 +109,9 @@ Completion CompleteFileName(const std::string& typed, std::vector<std::string> n
     std::sort(names.begin(), names.end());
     for (auto& name : names) {
         const bool hidden_ok = !name.empty() && (name[0] != '.' || !prefix.empty());
-        if (hidden_ok && name.compare(0, prefix.size(), prefix) == 0) {
+        const bool data_file = SameLettersIgnoringCase(name, kCommandsFileName) ||
+                               SameLettersIgnoringCase(name, kScenarioFileName);
+        if (hidden_ok && !data_file && name.compare(0, prefix.size(), prefix) == 0) {
             result.candidates.push_back(std::move(name));
         }
     }
@@ -111,6 +134,20 @@ Completion CompleteFileName(const std::string& typed, std::vector<std::string> n
     }
     result.text = folder_part + common;
     return result;
+}
+
+Completion CompleteFromFolder(const std::string& typed) {
+    std::vector<std::string> names;
+    std::error_code error;
+    // Incremented with an error code, so that an entry that vanishes or a folder that stops
+    // being readable halfway ends the list instead of throwing.
+    for (std::filesystem::directory_iterator entry(CompletionFolder(typed), error), end;
+         !error && entry != end; entry.increment(error)) {
+        std::error_code type_error;
+        names.push_back(entry->path().filename().string() +
+                        (entry->is_directory(type_error) ? "/" : ""));
+    }
+    return CompleteFileName(typed, std::move(names));
 }
 
 }  // namespace narravox::term

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <cstddef>
@@ -69,9 +70,15 @@ struct Completion {
 
 // `typed` may hold a folder part ("saves/ga"); `names` are the entries of that folder, with
 // folders ending in "/". Names starting with "." are offered only when the typed part does.
+// A game's data files are never offered: a save is the only use of a completed name that
+// writes, and saving over them would destroy the game.
 Completion CompleteFileName(const std::string& typed, std::vector<std::string> names);
 
 // The folder whose entries complete `typed`: its folder part, or "." for none.
 std::string CompletionFolder(const std::string& typed);
+
+// Completes `typed` against the entries of its folder on disk; a folder that cannot be read
+// offers nothing.
+Completion CompleteFromFolder(const std::string& typed);
 
 }  // namespace narravox::term

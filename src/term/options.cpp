@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "options.h"
 
 #include <charconv>
@@ -47,7 +48,7 @@ ParseResult ParseOptions(const std::vector<std::string>& arguments) {
                                           "\""};
             }
             (name == "--columns" ? options.columns : options.lines) = *size;
-            options.size_given = true;
+            (name == "--columns" ? options.columns_given : options.lines_given) = true;
         } else if (name == "--game") {
             if (value->empty()) {
                 return {std::nullopt, "--game needs a folder"};
@@ -100,8 +101,9 @@ std::string UsageText(const std::string& program_name) {
            "(or in DIR).\n"
            "\n"
            "  --game DIR         change into DIR first; saved games are kept there too\n"
-           "  --columns C        text window width in batch and plain modes (default 80)\n"
-           "  --lines L          text window height in batch and plain modes (default 24)\n"
+           "  --columns C        text window width (default 80; full screen: the terminal's)\n"
+           "  --lines L          text window height (default 24; full screen: the\n"
+           "                     terminal's, less the title and the command line)\n"
            "  --plain            no screen drawing: lines are written once, for screen\n"
            "                     readers and simple terminals\n"
            "  --batch            read command lines from standard input and write the\n"

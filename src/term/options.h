@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <cstdint>
@@ -20,9 +21,10 @@ inline constexpr std::int32_t kDefaultLines = 24;
 struct Options {
     std::int32_t columns = kDefaultColumns;
     std::int32_t lines = kDefaultLines;
-    // Whether --columns or --lines was given; the full-screen mode takes the terminal's size
-    // otherwise.
-    bool size_given = false;
+    // Whether --columns or --lines was given; the full-screen mode takes the terminal's size for
+    // what was not.
+    bool columns_given = false;
+    bool lines_given = false;
     bool plain = false;
     bool batch = false;
     bool pace = false;

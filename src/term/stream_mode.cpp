@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "stream_mode.h"
 
 #include <filesystem>
@@ -16,7 +17,7 @@ bool StreamHost::AskYesNo() {
         out_ << "Да или нет?\n" << std::flush;
     }
     std::string answer;
-    return input_.ReadLine(answer) && IsYesAnswer(answer);
+    return input_.Read(answer, LinePurpose::kAnswer) && IsYesAnswer(answer);
 }
 
 Button StreamHost::ShowBox(const Box& box) {
@@ -38,7 +39,7 @@ std::optional<std::string> StreamHost::ChooseFile(FileChoice choice) {
                  << std::flush;
         }
         std::string name;
-        if (!input_.ReadLine(name) || name.empty()) {
+        if (!input_.Read(name, LinePurpose::kFileName) || name.empty()) {
             return std::nullopt;
         }
         name = WithDefaultExtension(std::move(name));
@@ -73,10 +74,9 @@ void StreamHost::WaitForNextSecond() {
 }
 
 int RunStreamMode(Mode mode, const Options& options, const std::string& program_path,
-                  std::istream& in, std::ostream& out, std::ostream& err,
+                  LineSource& input, std::ostream& out, std::ostream& err,
                   std::ostream* transcript_file) {
     const std::string program_name = std::filesystem::path(program_path).filename().string();
-    LineInput input(in);
     // A reader in plain mode gets centred text at the pace the game sets; scripts only ask.
     StreamHost host(mode, options.pace || mode == Mode::kPlain, input, out, err);
     Session session(host, ProgramTitle(program_path));
@@ -96,7 +96,7 @@ int RunStreamMode(Mode mode, const Options& options, const std::string& program_
         if (mode == Mode::kPlain) {
             out << ">\n" << std::flush;
         }
-        if (!input.ReadLine(typed)) {
+        if (!input.Read(typed, LinePurpose::kCommand)) {
             break;
         }
         const TypedLine line = ConvertTypedLine(typed, window.LineWidth);

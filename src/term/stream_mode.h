@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <iosfwd>
@@ -14,7 +15,7 @@ namespace narravox::term {
 // same happens on standard output with a question after it, so a screen reader reads it in turn.
 class StreamHost : public Host {
   public:
-    StreamHost(Mode mode, bool pace, LineInput& input, std::ostream& out, std::ostream& err)
+    StreamHost(Mode mode, bool pace, LineSource& input, std::ostream& out, std::ostream& err)
         : mode_(mode), pace_(pace), input_(input), out_(out), err_(err) {}
 
     Button ShowBox(const Box& box) override;
@@ -28,15 +29,16 @@ class StreamHost : public Host {
 
     Mode mode_;
     bool pace_;
-    LineInput& input_;
+    LineSource& input_;
     std::ostream& out_;
     std::ostream& err_;
 };
 
 // Plays a game in batch or plain mode until the input ends or the player quits; returns the
-// exit status. `transcript_file` is the --transcript file, or null.
+// exit status. `input` is standard input, read line by line or through a line editor;
+// `transcript_file` is the --transcript file, or null.
 int RunStreamMode(Mode mode, const Options& options, const std::string& program_path,
-                  std::istream& in, std::ostream& out, std::ostream& err,
+                  LineSource& input, std::ostream& out, std::ostream& err,
                   std::ostream* transcript_file);
 
 }  // namespace narravox::term

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "typed_text.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <cstddef>
@@ -27,16 +28,32 @@ bool IsYesAnswer(std::string_view utf8);
 // dialogs do.
 std::string WithDefaultExtension(std::string name);
 
+// What a line is read for. A person at a terminal gets earlier commands back only at the
+// command prompt and file-name completion only where a file name is asked for.
+enum class LinePurpose { kCommand, kFileName, kAnswer };
+
+// Where the line-based modes take what the player types, in UTF-8 without the line feed.
+class LineSource {
+  public:
+    virtual ~LineSource() = default;
+
+    // False at the end of input.
+    virtual bool Read(std::string& line, LinePurpose purpose) = 0;
+
+    // The number of the line read last, counted from 1.
+    virtual int line_number() const = 0;
+};
+
 // Standard input read line by line; a trailing CR (a file written on Windows) is dropped.
-class LineInput {
+class LineInput : public LineSource {
   public:
     explicit LineInput(std::istream& in) : in_(in) {}
 
     // False at the end of input.
     bool ReadLine(std::string& line);
 
-    // The number of the line read last, counted from 1.
-    int line_number() const { return line_number_; }
+    bool Read(std::string& line, LinePurpose) override { return ReadLine(line); }
+    int line_number() const override { return line_number_; }
 
   private:
     std::istream& in_;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The batch contract of narravox-term, point by point: each case is the test game, the lines a
 // script types, and the standard output and standard error expected from the real binary.
 #include <gtest/gtest.h>
@@ -198,6 +199,20 @@ TEST(TermBatchFiles, TranscriptIsAppendedToTheGivenFile) {
     const RunResult run = RunTerm(folder.path(), arguments, "взять ключ\n");
     EXPECT_EQ(run.out, kStart + ">взять ключ\n  Взяли ключ.  \n");
     EXPECT_EQ(ReadFile(folder / "record.txt"), "earlier game\n" + run.out);
+}
+
+TEST(TermBatchFiles, RelativeTranscriptPathIsWhereThePlayerStarted) {
+    TempFolder game;
+    WriteTestGame(game);
+    TempFolder start;
+    std::filesystem::create_directory(start / "logs");
+    auto arguments = kWindow;
+    arguments.insert(arguments.end(),
+                     {"--game", game.path().string(), "--transcript", "logs/record.txt"});
+    const RunResult run = RunTerm(start.path(), arguments, "взять ключ\n");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ReadFile(start.path() / "logs" / "record.txt"), run.out);
+    EXPECT_FALSE(std::filesystem::exists(game / "logs")) << "written inside the game folder";
 }
 
 TEST(TermBatchFiles, PaceWaitsASecondBetweenCentredLines) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Typed text, the command line's editing and history, and file-name completion.
 #include <gtest/gtest.h>
 
@@ -148,6 +149,25 @@ TEST(TermCompletion, CompletesAsFarAsTheNamesAgree) {
     EXPECT_EQ(CompletionFolder("saves/пе"), "saves");
     EXPECT_EQ(CompletionFolder("/игра"), "/");
     EXPECT_EQ(CompletionFolder("игра"), ".");
+}
+
+TEST(TermCompletion, NeverOffersTheGamesDataFiles) {
+    // Completing a save's name to a data file and saving would destroy the game; the file
+    // system may be blind to case, so no spelling of them is offered either.
+    const std::vector<std::string> names = {"Commands.ply", "Scenario.ply",   "scenario.PLY",
+                                            "COMMANDS.PLY", "Сохранение.nvs", "Commands.ply.nvs",
+                                            "Scenario.plx"};
+    EXPECT_EQ(CompleteFileName("C", names).candidates,
+              std::vector<std::string>{"Commands.ply.nvs"});
+    EXPECT_EQ(CompleteFileName("Commands.p", names).text, "Commands.ply.nvs");
+    EXPECT_TRUE(CompleteFileName("sc", names).candidates.empty());
+    EXPECT_EQ(CompleteFileName("sc", names).text, "sc");
+    EXPECT_EQ(CompleteFileName("S", names).text, "Scenario.plx");
+    EXPECT_EQ(CompleteFileName("", names).candidates,
+              (std::vector<std::string>{"Commands.ply.nvs", "Scenario.plx", "Сохранение.nvs"}));
+    // Nor inside another folder, which may hold a copy of the game.
+    EXPECT_EQ(CompleteFileName("games/", {"Commands.ply", "Сохранение.nvs"}).text,
+              "games/Сохранение.nvs");
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The emblem's layout on terminals of various sizes, looked at dot by dot.
 #include "emblem.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Hostile files and failing disks met through the real narravox-term, as a player meets them:
 // every failure is answered with its box, and the game goes on.
 #include <fcntl.h>
@@ -10,6 +11,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <ostream>
 
 #include "support/game_builder.h"
 #include "term_runner.h"
@@ -217,6 +219,10 @@ struct BadSave {
     const char* box;
 };
 
+void PrintTo(const BadSave& save, std::ostream* out) {
+    *out << save.name;
+}
+
 class HostileSaves : public HostileFiles, public ::testing::WithParamInterface<BadSave> {};
 
 TEST_P(HostileSaves, AreRefusedAndTheGameGoesOn) {
@@ -262,6 +268,10 @@ struct BadStart {
     std::function<void(const TempFolder&)> spoil;
     const char* box;
 };
+
+void PrintTo(const BadStart& start, std::ostream* out) {
+    *out << start.name;
+}
 
 class HostileStart : public HostileFiles, public ::testing::WithParamInterface<BadStart> {};
 

@@ -1,96 +1,17 @@
+// SPDX-License-Identifier: MIT
 // The full-screen mode played for real: narravox-term runs in a detached tmux session, keys go
 // in with send-keys and the screen comes back with capture-pane.
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
-#include <sstream>
 #include <thread>
 
 #include "support/game_builder.h"
 #include "test_game.h"
+#include "tmux_session.h"
 
 namespace narravox::testing {
 namespace {
-
-std::string Quote(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) {
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return quoted + "'";
-}
-
-// Runs a shell command and returns its standard output.
-std::string Capture(const std::string& command, int* status = nullptr) {
-    std::string output;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[4096];
-        while (const std::size_t count = std::fread(buffer, 1, sizeof buffer, pipe)) {
-            output.append(buffer, count);
-        }
-        const int result = ::pclose(pipe);
-        if (status != nullptr) {
-            *status = result;
-        }
-    } else if (status != nullptr) {
-        *status = -1;
-    }
-    return output;
-}
-
-// One tmux server of its own, on a socket in a temporary folder, so that neither the tests'
-// terminal nor a player's tmux is touched.
-class Tmux {
-  public:
-    explicit Tmux(const TempFolder& folder) : socket_(folder / "tmux.socket") {}
-    ~Tmux() { Run("kill-server 2>/dev/null"); }
-
-    std::string Run(const std::string& arguments, int* status = nullptr) const {
-        return Capture("tmux -f /dev/null -S " + Quote(socket_) + " " + arguments + " </dev/null",
-                       status);
-    }
-    void Keys(const std::string& keys) const { Run("send-keys -t play " + keys); }
-    std::vector<std::string> Screen() const {
-        std::vector<std::string> rows;
-        std::istringstream screen(Run("capture-pane -p -t play"));
-        for (std::string row; std::getline(screen, row);) {
-            rows.push_back(row);
-        }
-        rows.resize(24);
-        return rows;
-    }
-    // Waits until some row holds `text`; returns the screen then.
-    std::vector<std::string> WaitFor(const std::string& text) const {
-        std::vector<std::string> screen;
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            screen = Screen();
-            for (const auto& row : screen) {
-                if (row.find(text) != std::string::npos) {
-                    return screen;
-                }
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        ADD_FAILURE() << "the screen never showed \"" << text << "\"; it shows:\n" << Join(screen);
-        return screen;
-    }
-    static std::string Join(const std::vector<std::string>& screen) {
-        std::string text;
-        for (const auto& row : screen) {
-            text += row + "\n";
-        }
-        return text;
-    }
-
-  private:
-    std::string socket_;
-};
-
-bool Contains(const std::vector<std::string>& screen, const std::string& text) {
-    return std::any_of(screen.begin(), screen.end(),
-                       [&](const std::string& row) { return row.find(text) != row.npos; });
-}
 
 TEST(TermInteractive, PlaysATurnRecallsItAnswersABoxAndQuits) {
     int version_status = 0;

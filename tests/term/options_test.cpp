@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Command-line options of narravox-term and the mode they choose.
 #include "options.h"
 
@@ -49,7 +50,13 @@ TEST(TermOptions, FoldersFlagsAndMistakes) {
     EXPECT_EQ(parsed.options->transcript_path, "log.txt");
     EXPECT_TRUE(parsed.options->pace);
     EXPECT_TRUE(parsed.options->plain);
-    EXPECT_FALSE(parsed.options->size_given);
+    EXPECT_FALSE(parsed.options->columns_given);
+    EXPECT_FALSE(parsed.options->lines_given);
+    const auto sized = ParseOptions({"--lines", "30"});
+    ASSERT_TRUE(sized.options) << sized.error;
+    EXPECT_FALSE(sized.options->columns_given);
+    EXPECT_TRUE(sized.options->lines_given);
+    EXPECT_EQ(sized.options->lines, 30);
 
     EXPECT_FALSE(ParseOptions({"--plain", "--batch"}).options);
     EXPECT_FALSE(ParseOptions({"--pace=yes"}).options);
