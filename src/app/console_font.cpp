@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "console_font.h"
 
 #include "layout.h"

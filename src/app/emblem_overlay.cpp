@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "emblem_overlay.h"
 
 #include <QPainter>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window's unit tests need one application object for all of them.
 #include <gtest/gtest.h>
 

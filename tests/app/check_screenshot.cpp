@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reads a screenshot of the window at 1024x768 back into text, cell by cell, and checks the
 // layout a player should see. Usage: check_screenshot SHOT.png ECHO ANSWER EDIT TITLE, texts in
 // UTF-8: ECHO and ANSWER are consecutive whole lines of the text window, EDIT the command line's

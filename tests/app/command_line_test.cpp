@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command line's editing, and the history walked with Up and Down.
 #include <gtest/gtest.h>
 

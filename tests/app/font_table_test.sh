@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The committed glyph table must be exactly what the generator makes of Debian's VGA font.
 # Usage: font_table_test.sh GENERATOR TABLE
 set -euo pipefail

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The console font table and the drawing of text cells.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window played as a player plays it: start-up, Enter, F1, F3, boxes and dialogs, the
 // emblem, paced text and what a screen reader is told.
 #include <gtest/gtest.h>

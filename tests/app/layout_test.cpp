@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window's arithmetic: where the controls stand on a screen, and where the emblem's lines
 // really land in pixels when the overlay draws it.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes the window tests' game into a folder, for the end-to-end test to play.
 #include <cstdio>
 #include <filesystem>

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Writes the 8x16 glyph table of the window's console font, one glyph per code page 1251 byte.
 
 The source is the VGA font that Debian's console-setup-linux package ships as
