@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "data/data_file.h"
 
 #include <gtest/gtest.h>
@@ -6,6 +7,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <ostream>
 
 #include "io_error.h"
 #include "support/fake_host.h"
@@ -17,7 +19,7 @@ namespace {
 
 class DataFileTest : public ::testing::Test {
   protected:
-    std::string Write(std::string_view plain_body, std::string_view magic = "CMD3") {
+    std::string Write(std::string_view plain_body, std::string_view magic = kCommandsMagic) {
         const std::string path = folder_ / "data";
         WriteFile(path, Scramble(std::string(magic) + std::string(plain_body)));
         return path;
@@ -128,9 +130,13 @@ struct CheckCase {
     int io_error;
 };
 
+void PrintTo(const CheckCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class CheckDataFilesTest : public ::testing::TestWithParam<CheckCase> {};
 
-void Place(const TempFolder& folder, const char* name, const char* content) {
+void Place(const TempFolder& folder, std::string_view name, const char* content) {
     if (content == nullptr) {
         return;
     }
@@ -144,8 +150,8 @@ void Place(const TempFolder& folder, const char* name, const char* content) {
 TEST_P(CheckDataFilesTest, ShowsTheFirstFailureOnly) {
     const CheckCase& c = GetParam();
     TempFolder folder;
-    Place(folder, "Commands.ply", c.commands);
-    Place(folder, "Scenario.ply", c.scenario);
+    Place(folder, kCommandsFileName, c.commands);
+    Place(folder, kScenarioFileName, c.scenario);
     FakeHost host;
     bool passed = false;
     const int code = IoErrorCodeOf([&] { passed = CheckDataFiles(host, folder.path().string()); });

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "console/emblem.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,9 @@
+// SPDX-License-Identifier: MIT
 #include "interp/normalize.h"
 
 #include <gtest/gtest.h>
+
+#include <ostream>
 
 #include "support/game_builder.h"
 
@@ -8,10 +11,15 @@ namespace narravox::testing {
 namespace {
 
 struct NormalizeCase {
+    const char* name;
     const char* typed;
     const char* normalized;
     const char* folded;
 };
+
+void PrintTo(const NormalizeCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class NormalizeTest : public ::testing::TestWithParam<NormalizeCase> {};
 
@@ -23,13 +31,17 @@ TEST_P(NormalizeTest, CollapsesSpacesLowersAndFoldsYo) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, NormalizeTest,
-    ::testing::Values(NormalizeCase{"   ВЗЯТЬ    КЛЮЧ  ", "взять ключ", "взять ключ"},
-                      NormalizeCase{"    ", "", ""}, NormalizeCase{"", "", ""},
-                      NormalizeCase{"ЁЛКА", "ёлка", "елка"}, NormalizeCase{"Ёлка", "ёлка", "елка"},
-                      NormalizeCase{"QUIT", "quit", "quit"},
-                      NormalizeCase{"Идти на север!", "идти на север!", "идти на север!"},
-                      NormalizeCase{"ЂЃЉЊЌЋЏЎЈҐЄЇІЅ", "ђѓљњќћџўјґєїіѕ", "ђѓљњќћџўјґєїіѕ"},
-                      NormalizeCase{"a\tb", "a\tb", "a\tb"}));
+    ::testing::Values(
+        NormalizeCase{"SpacesCollapsed", "   ВЗЯТЬ    КЛЮЧ  ", "взять ключ", "взять ключ"},
+        NormalizeCase{"OnlySpaces", "    ", "", ""}, NormalizeCase{"Empty", "", "", ""},
+        NormalizeCase{"CapitalYo", "ЁЛКА", "ёлка", "елка"},
+        NormalizeCase{"LeadingCapitalYo", "Ёлка", "ёлка", "елка"},
+        NormalizeCase{"Latin", "QUIT", "quit", "quit"},
+        NormalizeCase{"PunctuationKept", "Идти на север!", "идти на север!", "идти на север!"},
+        NormalizeCase{"OtherCyrillicCapitals", "ЂЃЉЊЌЋЏЎЈҐЄЇІЅ", "ђѓљњќћџўјґєїіѕ",
+                      "ђѓљњќћџўјґєїіѕ"},
+        NormalizeCase{"TabKept", "a\tb", "a\tb", "a\tb"}),
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST(NormalizeTest, LowerCaseChangesExactlyTheCapitals) {
     int changed = 0;

@@ -1,9 +1,11 @@
+// SPDX-License-Identifier: MIT
 // Turns and arrivals on a small game: the global location 0 and the yard, location 1.
 #include "interp/reactions.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <ostream>
 
 #include "interp/flags.h"
 #include "support/harness.h"
@@ -50,15 +52,7 @@ class ReactionsTest : public ::testing::Test {
         harness_.TakeLines();
     }
 
-    // The lines a typed command prints after its echo.
-    Lines Answer(std::string_view typed) {
-        Lines lines = harness_.Type(typed);
-        EXPECT_FALSE(lines.empty());
-        if (!lines.empty()) {
-            lines.erase(lines.begin());
-        }
-        return lines;
-    }
+    Lines Answer(std::string_view typed) { return harness_.Answer(typed); }
 
     Game& game() { return harness_.game(); }
 
@@ -66,9 +60,14 @@ class ReactionsTest : public ::testing::Test {
 };
 
 struct TurnCase {
+    const char* name;
     const char* typed;
     const char* answer;
 };
+
+void PrintTo(const TurnCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class TurnMessages : public ReactionsTest, public ::testing::WithParamInterface<TurnCase> {};
 
@@ -80,14 +79,18 @@ TEST_P(TurnMessages, SayWhatHappened) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, TurnMessages,
     ::testing::Values(
-        TurnCase{"прыгнуть выше", "Неизвестное слово: \"прыгнуть\""},
-        TurnCase{"взять ключ", "  Ключ ваш.  "}, TurnCase{"Поднять   РЖАВЫЙ ключ", "  Ключ ваш.  "},
-        TurnCase{"пнуть ключ", "Вы не можете сделать этого."}, TurnCase{"пнуть", "Сделать что?"},
-        TurnCase{"взять ржавый замок", "Неизвестное слово: \"замок\""},
-        TurnCase{"взять ржав", "Непонятный запрос."},
-        TurnCase{"взять ключи", "Неизвестное слово: \"ключи\""},
-        TurnCase{"взять лопату и ключ", "Неизвестное слово: \"лопату\""},
-        TurnCase{"помощь", "  Помощь.  "}, TurnCase{"осмотреться", "  Вы во дворе.  "}));
+        TurnCase{"UnknownVerb", "прыгнуть выше", "Неизвестное слово: \"прыгнуть\""},
+        TurnCase{"Taken", "взять ключ", "  Ключ ваш.  "},
+        TurnCase{"OtherVerbLongerPhraseInCapitals", "Поднять   РЖАВЫЙ ключ", "  Ключ ваш.  "},
+        TurnCase{"NoReactionToTheVerb", "пнуть ключ", "Вы не можете сделать этого."},
+        TurnCase{"VerbAlone", "пнуть", "Сделать что?"},
+        TurnCase{"UnknownNoun", "взять ржавый замок", "Неизвестное слово: \"замок\""},
+        TurnCase{"CutWord", "взять ржав", "Непонятный запрос."},
+        TurnCase{"WrongEnding", "взять ключи", "Неизвестное слово: \"ключи\""},
+        TurnCase{"FirstUnknownWordNamed", "взять лопату и ключ", "Неизвестное слово: \"лопату\""},
+        TurnCase{"GlobalReaction", "помощь", "  Помощь.  "},
+        TurnCase{"Look", "осмотреться", "  Вы во дворе.  "}),
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST_F(ReactionsTest, StartPrintsTheInformationAndTheArrival) {
     ASSERT_EQ(harness_.Start(), StartResult::kStarted);
@@ -203,7 +206,7 @@ TEST_F(ReactionsTest, ArrivalJumpsInACycleEndTheTurn) {
 TEST_F(ReactionsTest, AFailedGlobalPassPutsTheLocationBack) {
     Start();
     game().CurrentLocation = 2;
-    const std::string scenario = harness_.folder / "Scenario.ply";
+    const std::string scenario = harness_.folder / kScenarioFileName;
     std::filesystem::remove(scenario);
     EXPECT_TRUE(Answer("помощь").empty());
     EXPECT_EQ(game().CurrentLocation, 2);
@@ -230,6 +233,10 @@ struct BrokenCase {
     const char* answer;   // what "осмотреться" prints
 };
 
+void PrintTo(const BrokenCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class BrokenScenario : public ReactionsTest, public ::testing::WithParamInterface<BrokenCase> {};
 
 std::uint32_t U32At(const std::string& plain, std::size_t at) {
@@ -243,7 +250,7 @@ std::uint32_t U32At(const std::string& plain, std::size_t at) {
 // Malformed end offsets never hang or read outside the file; each case ends the walk.
 TEST_P(BrokenScenario, EndsTheWalk) {
     std::string plain = Scramble(BuildScenario(harness_.scenario));
-    const std::size_t table = U32At(plain, 4);
+    const std::size_t table = U32At(plain, kLocationTableOffsetAt);
     const std::size_t yard = U32At(plain, table);
     // The yard's block end and id, its name "Двор" and the empty phrase's count and byte.
     const std::size_t at =
@@ -252,7 +259,7 @@ TEST_P(BrokenScenario, EndsTheWalk) {
         plain[at + i] = static_cast<char>((GetParam().value >> (8 * i)) & 0xFF);
     }
     Start();
-    WriteFile(harness_.folder.path() / "Scenario.ply", Scramble(plain));
+    WriteFile(harness_.folder.path() / kScenarioFileName, Scramble(plain));
     EXPECT_EQ(Answer("осмотреться"), Lines{GetParam().answer});
 }
 

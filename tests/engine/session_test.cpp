@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Start-up and the keys, played through the session as a front-end plays them.
 #include "session.h"
 
@@ -62,7 +63,7 @@ TEST_F(SessionTest, StartUpPrintsBannerInformationWarningAndArrival) {
 
 TEST_F(SessionTest, MissingVocabularyShowsOnlyItsBox) {
     harness_.WriteGame();
-    std::filesystem::remove(harness_.folder.path() / "Commands.ply");
+    std::filesystem::remove(harness_.folder.path() / kCommandsFileName);
     Session session(harness_.host, "Narravox", harness_.folder.path().string());
     EXPECT_EQ(session.Start(30, 60), StartResult::kDataFilesRefused);
     EXPECT_EQ(harness_.Boxes(), Lines{"[Ошибка] Файл команд \"Commands.ply\" не найден!!"});
@@ -71,7 +72,7 @@ TEST_F(SessionTest, MissingVocabularyShowsOnlyItsBox) {
 
 TEST_F(SessionTest, ReadErrorInTheCheckLeavesTheWindowUnlaidOut) {
     harness_.WriteGame();
-    WriteFile(harness_.folder.path() / "Scenario.ply", "SC");
+    WriteFile(harness_.folder.path() / kScenarioFileName, "SC");
     Session session(harness_.host, "Narravox", harness_.folder.path().string());
     EXPECT_EQ(session.Start(30, 60), StartResult::kCheckFailed);
     EXPECT_EQ(harness_.Boxes(), Lines{"[Narravox] Read beyond end of file."});
@@ -83,7 +84,8 @@ TEST_F(SessionTest, ReadErrorInTheCheckLeavesTheWindowUnlaidOut) {
 
 TEST_F(SessionTest, ReadErrorInTheHeaderSkipsWarningAndArrival) {
     harness_.WriteGame();
-    WriteFile(harness_.folder.path() / "Scenario.ply", Scramble("SCR3\x10\0\0"));
+    WriteFile(harness_.folder.path() / kScenarioFileName,
+              Scramble(std::string(kScenarioMagic) + "\x10"));
     Session session(harness_.host, "Narravox", harness_.folder.path().string());
     EXPECT_EQ(session.Start(30, 60), StartResult::kStarted);
     EXPECT_EQ(harness_.Boxes(), Lines{"[Narravox] Read beyond end of file."});

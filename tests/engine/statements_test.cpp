@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Statements run from a reaction of a whole game: typing "тест" runs the statements under test.
 #include "interp/statements.h"
 
@@ -113,6 +114,42 @@ TEST_F(StatementsTest, BranchesFollowTheirFlags) {
     SetFlag(game().Flags, 2);
     EXPECT_EQ(Test(), (Lines{"  if1  ", "  if2  ", "  then1  ", "  inner then  ",
                              "  rest of then  ", "  else3  ", "  end  "}));
+}
+
+// A block of nothing but "pass" holds no statement: the branch ends right after its head, or
+// right after the else-end of an "IE". Such a branch is not malformed; it runs nothing and the
+// statement after it runs, whichever way the flag points.
+class EmptyBodies : public StatementsTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(EmptyBodies, RunNothingAndTheReactionGoesOn) {
+    Run({If(1, {}), Text("a"), IfElse(1, {}, {Text("иначе")}), Text("b"),
+         IfElse(1, {Text("тогда")}, {}), Text("c"), IfElse(1, {}, {}), Text("d"),
+         If(1, {If(1, {}), IfElse(1, {}, {})}), IfElse(1, {If(1, {})}, {IfElse(1, {}, {})}),
+         Text("e")});
+    if (GetParam()) {
+        SetFlag(game().Flags, 1);
+        EXPECT_EQ(Test(), (Lines{"  a  ", "  b  ", "  тогда  ", "  c  ", "  d  ", "  e  "}));
+    } else {
+        EXPECT_EQ(Test(), (Lines{"  a  ", "  иначе  ", "  b  ", "  c  ", "  d  ", "  e  "}));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Flag, EmptyBodies, ::testing::Values(true, false),
+                         [](const auto& test) { return test.param ? "Set" : "Clear"; });
+
+// The operand of a jump is two bytes wide: locations past 255 are reached whole.
+TEST_F(StatementsTest, JumpReachesLocationsPastTheFirstByte) {
+    harness_.scenario.locations = {
+        {0, "", {}},
+        {1, "Старт", {{{""}, {{{kTest}, {Jump(300)}}}}}},
+        {44, "Не та", {{{""}, {{{kArrive}, {Text("Не туда.")}}}}}},
+        {300, "Чердак", {{{""}, {{{kArrive}, {Text("Чердак."), Jump(65535)}}}}}},
+        {65535, "Край", {{{""}, {{{kArrive}, {Text("Край.")}}}}}},
+    };
+    ASSERT_EQ(harness_.Start(), StartResult::kStarted);
+    harness_.TakeLines();
+    EXPECT_EQ(Test(), (Lines{"  Чердак.  ", "  Край.  "}));
+    EXPECT_EQ(game().CurrentLocation, 65535);
 }
 
 TEST_F(StatementsTest, JumpInsideABodyStopsEverythingAfterIt) {

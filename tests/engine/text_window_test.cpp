@@ -1,7 +1,9 @@
+// SPDX-License-Identifier: MIT
 #include "console/text_window.h"
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <random>
 
 #include "support/literal_window.h"
@@ -33,6 +35,10 @@ struct WrapCase {
     std::vector<std::string> calls;
     std::string expected;  // after a fill of 4 lines with LineWidth 10
 };
+
+void PrintTo(const WrapCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class TextWindowWraps : public ::testing::TestWithParam<WrapCase> {};
 

@@ -1,6 +1,9 @@
+// SPDX-License-Identifier: MIT
 #include "data/vocabulary.h"
 
 #include <gtest/gtest.h>
+
+#include <ostream>
 
 #include "io_error.h"
 #include "support/game_builder.h"
@@ -9,15 +12,20 @@ namespace narravox::testing {
 namespace {
 
 struct LookupCase {
+    const char* name;
     const char* command;
     VerbId verb;
     const char* rest;
 };
 
+void PrintTo(const LookupCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class FindVerbTest : public ::testing::TestWithParam<LookupCase> {
   protected:
     void Lookup(const std::vector<VerbGroup>& groups) {
-        WriteFile(folder_.path() / "Commands.ply", BuildCommands(groups));
+        WriteFile(folder_.path() / kCommandsFileName, BuildCommands(groups));
         std::string text = Cp(GetParam().command);
         EXPECT_EQ(FindVerb(folder_.path().string(), text), GetParam().verb);
         EXPECT_EQ(Utf8(text), GetParam().rest);
@@ -38,19 +46,25 @@ TEST_P(FindVerbTest, FindsTheLongestSynonym) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, FindVerbTest,
-    ::testing::Values(LookupCase{"взять все", 9, ""}, LookupCase{"взять всех", 5, " всех"},
-                      LookupCase{"взять", 5, ""}, LookupCase{"осмотреться", -1, "осмотреться"},
-                      LookupCase{"пнуть мяч", 7, " мяч"}, LookupCase{"", -1, ""},
-                      LookupCase{"положить в сумку", 11, " сумку"},
-                      LookupCase{"положить все", -1, "положить все"},
+    ::testing::Values(LookupCase{"TwoWordSynonym", "взять все", 9, ""},
+                      LookupCase{"TwoWordSynonymNeedsItsWholeLastWord", "взять всех", 5, " всех"},
+                      LookupCase{"OneWord", "взять", 5, ""},
+                      LookupCase{"PrefixOfAWordIsNoSynonym", "осмотреться", -1, "осмотреться"},
+                      LookupCase{"LaterOfTwoEqualSynonymsWins", "пнуть мяч", 7, " мяч"},
+                      LookupCase{"Empty", "", -1, ""},
+                      LookupCase{"SynonymEndingInAPreposition", "положить в сумку", 11, " сумку"},
+                      LookupCase{"SynonymEndingInsideAWordIsNoMatch", "положить все", -1,
+                                 "положить все"},
                       // Synonyms with capitals, "ё" or stray spaces can never match.
-                      LookupCase{"бросить", -1, "бросить"}, LookupCase{"елка", -1, "елка"}));
+                      LookupCase{"CapitalisedSynonymNeverMatches", "бросить", -1, "бросить"},
+                      LookupCase{"SynonymWithYoNeverMatches", "елка", -1, "елка"}),
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST(FindVerb, LongestSynonymWinsInEitherOrder) {
     TempFolder folder;
     for (const auto& groups : {std::vector<VerbGroup>{{5, {"взять"}}, {9, {"взять все"}}},
                                std::vector<VerbGroup>{{9, {"взять все"}}, {5, {"взять"}}}}) {
-        WriteFile(folder.path() / "Commands.ply", BuildCommands(groups));
+        WriteFile(folder.path() / kCommandsFileName, BuildCommands(groups));
         std::string all = Cp("взять все");
         std::string one = Cp("взять всех");
         EXPECT_EQ(FindVerb(folder.path().string(), all), 9);
@@ -61,8 +75,8 @@ TEST(FindVerb, LongestSynonymWinsInEitherOrder) {
 
 TEST(FindVerb, EmptyVocabularyAndBrokenFiles) {
     TempFolder folder;
-    const std::string commands = folder / "Commands.ply";
-    WriteFile(commands, "CMD3");
+    const std::string commands = folder / kCommandsFileName;
+    WriteFile(commands, kCommandsMagic);
     std::string text = "go";
     EXPECT_EQ(FindVerb(folder.path().string(), text), kNoVerb);
     EXPECT_EQ(text, "go");

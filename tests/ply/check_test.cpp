@@ -1,7 +1,9 @@
+// SPDX-License-Identifier: MIT
 // `check` on damaged and dubious files: each broken invariant is found, at its offset.
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <ostream>
 
 #include "support/game_builder.h"
 #include "tool.h"
@@ -48,6 +50,10 @@ struct BrokenCase {
     Severity severity;
     std::string message;
 };
+
+void PrintTo(const BrokenCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class CheckBrokenTest : public ::testing::TestWithParam<BrokenCase> {};
 

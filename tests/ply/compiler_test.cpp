@@ -1,7 +1,10 @@
+// SPDX-License-Identifier: MIT
 // The compiler: what it writes, and what it says about mistakes.
 #include "compiler.h"
 
 #include <gtest/gtest.h>
+
+#include <ostream>
 
 #include "support/game_builder.h"
 
@@ -30,6 +33,10 @@ struct ErrorCase {
     std::string source;
     std::string expected;  // one of the findings, whole
 };
+
+void PrintTo(const ErrorCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class CompileErrorTest : public ::testing::TestWithParam<ErrorCase> {};
 
@@ -77,6 +84,25 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"VerbNumberOutOfRange",
                   "verb x = 40000: икс\n" + std::string(kHeader) + kRoom + "            pass\n",
                   "g.nvx:1:10: error: verb number 40000 is out of range -32768 to 32767"},
+        // Numbers just past either end of each range; both ends themselves compile (below).
+        ErrorCase{"VerbNumberJustBelowRange",
+                  "verb x = -32769: икс\n" + std::string(kHeader) + kRoom + "            pass\n",
+                  "g.nvx:1:10: error: verb number -32769 is out of range -32768 to 32767"},
+        ErrorCase{"VerbNumberJustAboveRange",
+                  "verb x = 32768: икс\n" + std::string(kHeader) + kRoom + "            pass\n",
+                  "g.nvx:1:10: error: verb number 32768 is out of range -32768 to 32767"},
+        ErrorCase{"LocationNumberJustBelowRange",
+                  std::string(kHeader) + "location Сад = -1\n" + kRoom + "            pass\n",
+                  "g.nvx:5:16: error: location number -1 is out of range 0 to 65535"},
+        ErrorCase{"LocationNumberJustAboveRange",
+                  std::string(kHeader) + "location Сад = 65536\n" + kRoom + "            pass\n",
+                  "g.nvx:5:16: error: location number 65536 is out of range 0 to 65535"},
+        ErrorCase{"FlagNumberJustBelowRange",
+                  std::string(kHeader) + "flag f = -1\n" + kRoom + "            pass\n",
+                  "g.nvx:5:10: error: flag number -1 is out of range 0 to 32767"},
+        ErrorCase{"FlagNumberJustAboveRange",
+                  std::string(kHeader) + "flag f = 32768\n" + kRoom + "            pass\n",
+                  "g.nvx:5:10: error: flag number 32768 is out of range 0 to 32767"},
         ErrorCase{"LocationNumberTaken",
                   std::string(kHeader) + "location Сад = 5\nlocation Луг = 5\n" + kRoom +
                       "            pass\n",
@@ -223,6 +249,42 @@ TEST(CompileTest, NumbersNamesInOrderAroundExplicitOnes) {
               (std::map<std::string, long long>{{"А", 7}, {"Б", 1}, {"В", 2}, {"Г", 0}}));
     EXPECT_EQ(result.flag_numbers,
               (std::map<std::string, long long>{{"второй", 2}, {"поздний", 0}, {"ранний", 1}}));
+}
+
+// Both ends of every range are numbers like any other: they compile without a finding, and
+// the files hold them whole, high bytes and signs included.
+TEST(CompileTest, TakesBothEndsOfEveryRange) {
+    const CompileResult result = Compile(
+        "global Низ\nstart Верх\narrival смотреть\n"
+        "verb смотреть: смотреть\nverb нижний = -32768: низ\nverb верхний = 32767: верх\n"
+        "flag ноль = 0, макс = 32767\n"
+        "location Низ = 0\n    object:\n        on нижний:\n            set ноль\n"
+        "            set макс\n"
+        "location Верх = 65535\n    object:\n        on смотреть, верхний:\n"
+        "            if макс:\n                clear ноль\n            jump Низ\n");
+    for (const Finding& finding : result.findings) {
+        ADD_FAILURE() << FormatFinding("g.nvx", finding);
+    }
+    ASSERT_TRUE(result.ok);
+    EXPECT_EQ(result.verb_numbers, (std::map<std::string, long long>{
+                                       {"верхний", 32767}, {"нижний", -32768}, {"смотреть", 1}}));
+    EXPECT_EQ(result.location_numbers,
+              (std::map<std::string, long long>{{"Верх", 65535}, {"Низ", 0}}));
+    EXPECT_EQ(result.flag_numbers,
+              (std::map<std::string, long long>{{"макс", 32767}, {"ноль", 0}}));
+    tb::Scenario expected;
+    expected.global = 0;
+    expected.start = 65535;
+    expected.arrival = 1;
+    expected.locations = {
+        {0, "Низ", {{{""}, {{{-32768}, {tb::Set(0), tb::Set(32767)}}}}}},
+        {65535,
+         "Верх",
+         {{{""}, {{{1, 32767}, {tb::If(32767, {tb::Clear(0)}), tb::Jump(0)}}}}}},
+    };
+    EXPECT_EQ(result.scenario, tb::BuildScenario(expected));
+    EXPECT_EQ(result.commands,
+              tb::BuildCommands({{1, {"смотреть"}}, {-32768, {"низ"}}, {32767, {"верх"}}}));
 }
 
 // The worked layout of the format, written in source, gives the very bytes of the test builder.

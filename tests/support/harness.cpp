@@ -1,4 +1,7 @@
+// SPDX-License-Identifier: MIT
 #include "support/harness.h"
+
+#include <gtest/gtest.h>
 
 #include "io_error.h"
 
@@ -28,6 +31,15 @@ std::vector<std::string> Harness::Type(std::string_view utf8_line) {
     lines_.clear();
     last_enter = session_->PressEnter(Cp(utf8_line));
     return TakeLines();
+}
+
+std::vector<std::string> Harness::Answer(std::string_view utf8_line) {
+    std::vector<std::string> lines = Type(utf8_line);
+    EXPECT_FALSE(lines.empty()) << "no echo of \"" << utf8_line << "\"";
+    if (!lines.empty()) {
+        lines.erase(lines.begin());
+    }
+    return lines;
 }
 
 std::vector<std::string> Harness::TakeLines() {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <functional>
@@ -25,6 +26,8 @@ class Harness {
     StartResult Start(int visible_lines = 30, int line_width = 60);
     // Enter with a line typed in UTF-8; returns the lines completed meanwhile, echo included.
     std::vector<std::string> Type(std::string_view utf8_line);
+    // The lines a typed command prints after its echo (a missing echo fails the test).
+    std::vector<std::string> Answer(std::string_view utf8_line);
     // The lines completed since the last call (or since the start).
     std::vector<std::string> TakeLines();
     // Shown boxes, described as "[caption] text".

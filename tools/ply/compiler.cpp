@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "compiler.h"
 
 #include <algorithm>
@@ -16,6 +17,7 @@ using Kind = Statement::Kind;
 
 // Branches nested deeper than this in source are refused; far below what the interpreter takes.
 constexpr int kMaxSourceNesting = 64;
+static_assert(kMaxSourceNesting <= kMaxNesting);
 
 constexpr const char* kReserved[] = {"info",     "start",  "global", "arrival", "verb",   "flag",
                                      "location", "object", "on",     "text",    "center", "clear",
@@ -1073,7 +1075,15 @@ class Resolver {
                     r.then_body = std::move(then_body);
                     break;
                 }
-                default:
+                case Kind::kText:
+                case Kind::kCenterOn:
+                case Kind::kCenterOff:
+                case Kind::kClearScreen:
+                case Kind::kClearAllFlags:
+                case Kind::kIfElse:
+                case Kind::kUnknown:
+                    // Their operands, if any, were taken above or come from the parse as they
+                    // are; the source language writes an if with an else as kIf.
                     break;
             }
             out.push_back(std::move(r));

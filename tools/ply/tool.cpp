@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tool.h"
 
 #include <algorithm>
@@ -6,6 +7,7 @@
 #include <optional>
 
 #include "compiler.h"
+#include "data/file_format.h"
 #include "decompiler.h"
 #include "lint.h"
 #include "narravox_version.h"
@@ -24,7 +26,7 @@ constexpr const char* kUsage =
     "usage: narravox-ply build SOURCE -o DIR\n"
     "       narravox-ply dump DIR | COMMANDS SCENARIO [-o FILE]\n"
     "       narravox-ply check DIR | COMMANDS SCENARIO\n"
-    "       narravox-ply --version\n";
+    "       narravox-ply --help | --version\n";
 
 std::optional<std::string> ReadWhole(const fs::path& path, std::ostream& err) {
     std::error_code code;
@@ -83,7 +85,7 @@ std::optional<std::pair<fs::path, fs::path>> DataFiles(const std::vector<std::st
                                                        std::ostream& err) {
     if (inputs.size() == 1) {
         const fs::path folder = inputs[0];
-        return std::pair(folder / "Commands.ply", folder / "Scenario.ply");
+        return std::pair(folder / kCommandsFileName, folder / kScenarioFileName);
     }
     if (inputs.size() == 2) {
         return std::pair(fs::path(inputs[0]), fs::path(inputs[1]));
@@ -115,8 +117,8 @@ int Build(const Options& options, std::ostream& err) {
         err << folder.string() << ": cannot create: " << code.message() << "\n";
         return 2;
     }
-    if (!WriteWhole(folder / "Commands.ply", result.commands, err) ||
-        !WriteWhole(folder / "Scenario.ply", result.scenario, err)) {
+    if (!WriteWhole(folder / kCommandsFileName, result.commands, err) ||
+        !WriteWhole(folder / kScenarioFileName, result.scenario, err)) {
         return 2;
     }
     return 0;
@@ -198,6 +200,12 @@ std::vector<Finding> CheckGame(std::string_view commands, std::string_view scena
 }
 
 int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    // Asked for, the usage is the answer and goes where answers go; after a mistake it is an
+    // error message.
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+        out << kUsage;
+        return 0;
+    }
     if (args.empty()) {
         err << kUsage;
         return 2;

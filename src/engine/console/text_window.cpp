@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "console/text_window.h"
 
 #include <algorithm>

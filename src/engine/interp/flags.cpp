@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "interp/flags.h"
 
 namespace narravox {

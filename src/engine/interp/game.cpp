@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "interp/game.h"
 
 #include "host.h"

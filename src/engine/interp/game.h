@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <array>
@@ -5,6 +6,7 @@
 #include <string>
 
 #include "console/text_window.h"
+#include "data/file_format.h"
 
 namespace narravox {
 
@@ -16,9 +18,9 @@ using FlagSet = std::array<std::uint8_t, 4096>;
 
 inline constexpr VerbId kNoVerb = -1;
 
-// Branches nested deeper than this end the pass instead of recursing further.
-inline constexpr int kMaxNesting = 256;
-// Jumps followed within one turn or one arrival; after this many the turn ends.
+// Branches nested deeper than kMaxNesting (data/file_format.h) end the pass instead of
+// recursing further. Jumps followed within one turn or one arrival; after this many the turn
+// ends.
 inline constexpr int kMaxJumpsPerTurn = 1000;
 
 // Everything a running game holds. Two games never share anything, so two of them can run in
@@ -30,7 +32,7 @@ class Game {
 
     Host& host() const { return *host_; }
 
-    // The folder holding "Commands.ply" and "Scenario.ply"; empty for the working directory.
+    // The folder holding the two data files; empty for the working directory.
     std::string GameFolder;
 
     LocationId CurrentLocation = 0;

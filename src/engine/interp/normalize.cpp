@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "interp/normalize.h"
 
 #include <array>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "interp/reactions.h"
 
 #include <algorithm>
@@ -158,7 +159,7 @@ void RunLocationPasses(Game& game, VerbId verb, std::string text) {
 
 void ShowScenarioInfo(Game& game) {
     DataFile file(DataFilePath(game.GameFolder, kScenarioFileName));
-    file.Seek(4);
+    file.Seek(kLocationTableOffsetAt);
     game.LocationTableOffset = ReadI32(file);
     game.GlobalLocation = ReadU16(file);
     game.CurrentLocation = ReadU16(file);
