@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Draws the window's 32x32 icon for the desktop's icon theme: a PNG for each size asked for and
 // an SVG, all from the very image the window shows, so the menu and the window never disagree.
 // Usage: make_icons OUTPUT_DIR SIZE...
