@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "line_source.h"
+#include "typed_text.h"
 
 namespace narravox::term {
 

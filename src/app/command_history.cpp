@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "command_history.h"
 
-namespace narravox {
+namespace narravox::app {
 
 void CommandHistory::Add(const std::string& line) {
     if (!line.empty() && (lines_.empty() || lines_.back() != line)) {
@@ -11,28 +11,24 @@ void CommandHistory::Add(const std::string& line) {
     draft_.clear();
 }
 
-std::optional<std::string> CommandHistory::Older(const std::string& current) {
+const std::string& CommandHistory::Older(const std::string& current) {
     if (shown_ >= lines_.size()) {
         shown_ = lines_.size();
         draft_ = current;
     }
     if (shown_ == 0) {
-        return std::nullopt;
+        return lines_.empty() ? draft_ : lines_.front();
     }
     --shown_;
     return lines_[shown_];
 }
 
-std::optional<std::string> CommandHistory::Newer() {
+const std::string& CommandHistory::Newer(const std::string& current) {
     if (shown_ >= lines_.size()) {
-        return std::nullopt;
+        return current;
     }
     ++shown_;
-    return Shown();
+    return shown_ == lines_.size() ? draft_ : lines_[shown_];
 }
 
-const std::string& CommandHistory::Shown() const {
-    return shown_ < lines_.size() ? lines_[shown_] : draft_;
-}
-
-}  // namespace narravox
+}  // namespace narravox::app
