@@ -78,7 +78,8 @@ TEST(TermInteractive, PlaysATurnRecallsItAnswersABoxAndQuits) {
     tmux.Keys("Enter");
     tmux.WaitFor("Вы действительно хотите выйти?");
     tmux.Keys("Enter");
-    for (int attempt = 0; attempt < 100 && !std::filesystem::exists(folder / "status"); ++attempt) {
+    // The shell creates the status file before it writes the status into it: wait for the line.
+    for (int attempt = 0; attempt < 100 && ReadFile(folder / "status").empty(); ++attempt) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     EXPECT_EQ(ReadFile(folder / "status"), "0\n");
