@@ -16,6 +16,7 @@
 
 #include "console/emblem.h"
 #include "cp1251.h"
+#include "frontend_rules.h"
 
 namespace narravox::app {
 
@@ -45,7 +46,7 @@ void SetUpFileDialog(QFileDialog* dialog, QFileDialog::AcceptMode mode) {
     // A name typed for loading need not exist: the load itself reports a missing file.
     dialog->setFileMode(QFileDialog::AnyFile);
     dialog->setDirectory(QStringLiteral("."));
-    dialog->setDefaultSuffix(QStringLiteral("nvs"));
+    dialog->setDefaultSuffix(QString::fromLatin1(kSavedGameExtension.substr(1)));
     // File names are case-sensitive here, and the default extension writes ".nvs": a filter
     // of "*.NVS" alone would hide the player's own saves, so both spellings are listed. "*.*"
     // would likewise hide files without a dot, so "all files" is "*".
@@ -176,11 +177,14 @@ bool TForm1::EditKeyDown(QKeyEvent* key) {
         case Qt::Key_F3:
             Edit->setText(session_.PressF3());
             return true;
+        // Up and Down always put the caret at the end of the line. At the oldest entry Up shows
+        // that entry again, dropping any change made to it; while no entry is shown, Down
+        // leaves the line as it is.
         case Qt::Key_Up:
-            Edit->setText(history_.Older(Edit->text()));
+            Edit->setText(history_.Older(Edit->text()).value_or(history_.Shown()));
             return true;
         case Qt::Key_Down:
-            Edit->setText(history_.Newer(Edit->text()));
+            Edit->setText(history_.Newer().value_or(Edit->text()));
             return true;
         default:
             return false;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "layout.h"
 
+#include "frontend_rules.h"
+
 namespace narravox::app {
 namespace {
 
@@ -36,7 +38,7 @@ WindowLayout FullScreenLayout(int screen_width, int screen_height) {
     layout.VisibleLines = layout.TextWindow.height / kCellHeight;
     layout.LineWidth = w / kCellWidth;
     // An echoed line, ">" and the command, then fits one line of the text window exactly.
-    layout.EditMaxLength = layout.LineWidth - 1;
+    layout.EditMaxLength = static_cast<int>(CommandLineLength(layout.LineWidth));
     return layout;
 }
 

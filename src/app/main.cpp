@@ -7,7 +7,6 @@
 #include <string_view>
 
 #include "accessibility.h"
-#include "cp1251.h"
 #include "display_check.h"
 #include "form1.h"
 #include "io_error.h"
@@ -70,10 +69,9 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(narravox::app::WindowIcon());
     narravox::app::InstallAccessibility();
 
-    // The program's title captions error boxes; the engine takes its texts in code page 1251.
-    const std::string title =
-        narravox::Utf8ToCp1251Lossy(narravox::ProgramTitle(argc > 0 ? argv[0] : "narravox"));
-    narravox::app::TForm1 form(title);
+    // The program's title captions error boxes; the engine derives it from the path as the
+    // system gave it.
+    narravox::app::TForm1 form(narravox::ProgramTitle(argc > 0 ? argv[0] : "narravox"));
     if (form.startResult() == narravox::StartResult::kDataFilesRefused) {
         return 1;
     }

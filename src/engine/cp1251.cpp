@@ -115,6 +115,17 @@ bool NextUtf8(std::string_view text, std::size_t& pos, char32_t& code_point) {
     return true;
 }
 
+bool IsUtf8(std::string_view text) {
+    std::size_t pos = 0;
+    char32_t cp = 0;
+    while (pos < text.size()) {
+        if (!NextUtf8(text, pos, cp)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 std::optional<std::string> Utf8ToCp1251(std::string_view text) {
     std::size_t dropped = 0;
     std::string out = Utf8ToCp1251Lossy(text, &dropped);
@@ -143,6 +154,50 @@ std::string Utf8ToCp1251Lossy(std::string_view text, std::size_t* dropped) {
     }
     if (dropped != nullptr) {
         *dropped = lost;
+    }
+    return out;
+}
+
+std::u32string Utf8ToUtf32(std::string_view text, std::optional<char32_t> replacement) {
+    std::u32string out;
+    out.reserve(text.size());
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        char32_t cp = 0;
+        if (NextUtf8(text, pos, cp)) {
+            out += cp;
+        } else if (replacement) {
+            out += *replacement;
+        }
+    }
+    return out;
+}
+
+std::string Utf32ToUtf8(std::u32string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char32_t cp : text) {
+        AppendUtf8(out, cp);
+    }
+    return out;
+}
+
+std::u32string Cp1251ToUtf32(std::string_view text) {
+    std::u32string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        out += Cp1251ToUnicode(static_cast<unsigned char>(c));
+    }
+    return out;
+}
+
+std::string Utf32ToCp1251Lossy(std::u32string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char32_t cp : text) {
+        if (const auto byte = UnicodeToCp1251(cp)) {
+            out += static_cast<char>(*byte);
+        }
     }
     return out;
 }

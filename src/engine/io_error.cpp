@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "cp1251.h"
 #include "interp/normalize.h"
 
 namespace narravox {
@@ -76,11 +77,13 @@ std::string ProgramTitle(std::string_view executable_path) {
     std::string_view name =
         slash == std::string_view::npos ? executable_path : executable_path.substr(slash + 1);
     name = name.substr(0, name.find('.'));
-    if (name.empty()) {
-        return {};
+    // The system gives the path in the locale's encoding, UTF-8 wherever this program is
+    // packaged; characters the code page lacks are left out of the title. A name that is no
+    // UTF-8 comes from a system set up for a single-byte code page, and is taken as this one.
+    std::string title = IsUtf8(name) ? Utf8ToCp1251Lossy(name) : std::string(name);
+    if (title.size() > 1) {
+        title.replace(1, std::string::npos, LowerCase(std::string_view(title).substr(1)));
     }
-    std::string title(1, name.front());
-    title += LowerCase(name.substr(1));
     return title;
 }
 

@@ -40,8 +40,9 @@ class IoError : public std::runtime_error {
 // character sorts after the full stop.
 std::string ErrorBoxText(std::string_view message);
 
-// The program's title, used as the caption of error boxes: the executable's file name (without
-// its folder) up to its first full stop, every character after the first in lower case.
+// The program's title (code page 1251), used as the caption of error boxes: the executable's
+// file name (without its folder) up to its first full stop, every character after the first in
+// lower case. `executable_path` is the path as the system gave it to main().
 std::string ProgramTitle(std::string_view executable_path);
 
 }  // namespace narravox

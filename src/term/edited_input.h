@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "typed_text.h"
+#include "line_source.h"
 
 namespace narravox::term {
 

@@ -14,15 +14,16 @@
 #include <ostream>
 #include <vector>
 
+#include "command_history.h"
 #include "cp1251.h"
 #include "emblem.h"
 #include "escape_keys.h"
+#include "frontend_rules.h"
 #include "host.h"
 #include "io_error.h"
 #include "line_editor.h"
 #include "session.h"
 #include "transcript.h"
-#include "typed_text.h"
 
 namespace narravox::term {
 namespace {
@@ -47,64 +48,39 @@ constexpr int kMaxCandidatesShown = 6;
 
 constexpr wint_t kEscape = 27;
 
+// The caption of the box that asks for a save's name, and of the question after it.
+constexpr const char* kSaveCaption = "Сохранить игру";
+
 // Thrown out of any wait for the player when a signal asks the program to end; it passes the
 // engine (which catches only input/output errors) and ends the key loop.
 struct Interrupted {
     int signal_number;
 };
 
+// Text for ncurses, whose wide characters are UTF-32 on this system.
 std::wstring ToWide(std::u32string_view text) {
     return std::wstring(text.begin(), text.end());
 }
 
-// Code page 1251 text for the screen. Control characters would move the terminal's cursor, so
-// they are shown as spaces.
-std::wstring Cp1251ToWide(std::string_view text) {
-    std::wstring wide;
-    wide.reserve(text.size());
-    for (char c : text) {
-        const char32_t code_point = Cp1251ToUnicode(static_cast<unsigned char>(c));
-        wide += code_point < 0x20 ? L' ' : static_cast<wchar_t>(code_point);
-    }
-    return wide;
-}
-
-std::wstring Utf8ToWide(std::string_view text) {
-    std::wstring wide;
-    std::size_t pos = 0;
-    char32_t code_point = 0;
-    while (pos < text.size()) {
-        wide += NextUtf8(text, pos, code_point) && code_point >= 0x20
-                    ? static_cast<wchar_t>(code_point)
-                    : L'?';
-    }
-    return wide;
-}
-
-std::string ToUtf8(std::u32string_view text) {
-    std::string utf8;
-    for (char32_t c : text) {
-        AppendUtf8(utf8, c);
-    }
-    return utf8;
-}
-
-std::u32string Cp1251ToU32(std::string_view text) {
-    std::u32string result;
-    for (char c : text) {
-        result += Cp1251ToUnicode(static_cast<unsigned char>(c));
-    }
-    return result;
-}
-
-std::string U32ToCp1251(std::u32string_view text) {
-    std::string result;
-    for (char32_t c : text) {
-        if (const auto byte = UnicodeToCp1251(c)) {
-            result += static_cast<char>(*byte);
+// Game or file-system text for the screen. Control characters would move the terminal's
+// cursor, so they are drawn as `control` instead; a box's line feeds may be kept to break it.
+std::wstring ScreenText(std::u32string_view text, wchar_t control, bool keep_line_feeds = false) {
+    std::wstring wide = ToWide(text);
+    for (wchar_t& c : wide) {
+        if (c < 0x20 && !(keep_line_feeds && c == L'\n')) {
+            c = control;
         }
     }
-    return result;
+    return wide;
+}
+
+std::wstring Cp1251ToWide(std::string_view text) {
+    return ScreenText(Cp1251ToUtf32(text), L' ');
+}
+
+// A file name is drawn with '?' for what is no character, as the other tools show it.
+std::wstring FileNameToWide(std::string_view utf8) {
+    return ScreenText(Utf8ToUtf32(utf8, U'?'), L'?');
 }
 
 bool IsKey(wint_t key, std::initializer_list<wint_t> keys) {
@@ -328,7 +304,7 @@ class FullScreen : public Host {
     Session* session_ = nullptr;
     std::string title_;
     LineEditor command_{0};
-    CommandHistory history_;
+    narravox::CommandHistory history_;
     bool emblem_shown_ = false;
     // The game area: the terminal, or the size asked for at its top left.
     int rows_ = 0;
@@ -445,7 +421,7 @@ void FullScreen::Layout() {
         auto& window = session_->game().TextWindow;
         window.VisibleLines = std::max(rows_ - 2, 1);
         window.LineWidth = std::max(columns_, 1);
-        command_.SetMaxLength(static_cast<std::size_t>(window.LineWidth - 1));
+        command_.SetMaxLength(CommandLineLength(window.LineWidth));
     }
 }
 
@@ -592,11 +568,7 @@ void FullScreen::DrawBox(const Box& box) {
     const int max_inner = std::max(columns_ - 6, 1);
     std::vector<std::wstring> lines;
     // The text window's own texts arrive with the code page's line feeds; each becomes a line.
-    std::wstring text;
-    for (char c : box.text) {
-        text += c == '\n' ? L'\n' : Cp1251ToWide(std::string_view(&c, 1))[0];
-    }
-    lines = BreakLines(text, max_inner);
+    lines = BreakLines(ScreenText(Cp1251ToUtf32(box.text), L' ', true), max_inner);
     // On a very low terminal the text gives way, so that the buttons stay in sight.
     lines.resize(std::min(lines.size(), static_cast<std::size_t>(std::max(TextRows() - 4, 1))));
     lines.emplace_back();
@@ -631,11 +603,17 @@ Button FullScreen::ShowBox(const Box& box) {
         }
         refresh();
         const Key key = ReadKey();
-        const bool yes = key.IsEnter() || IsKey(key.code, {L'y', L'Y', L'д', L'Д'});
-        const bool no = key.Is(kEscape) || IsKey(key.code, {L'n', L'N', L'н', L'Н'});
         if (key.function && !key.IsEnter()) {
             continue;
         }
+        // Enter is the one function key left here, and it types no letter.
+        std::optional<Button> letter;
+        if (const auto byte = UnicodeToCp1251(static_cast<char32_t>(key.code));
+            byte && !key.function) {
+            letter = AnswerForKey(static_cast<char>(*byte));
+        }
+        const bool yes = key.IsEnter() || (letter && *letter == Button::kYes);
+        const bool no = key.Is(kEscape) || (letter && *letter == Button::kNo);
         if (yes || (box.buttons == BoxButtons::kOk && (no || key.Is(L' ')))) {
             curs_set(1);
             return box.buttons == BoxButtons::kOk ? Button::kOk : Button::kYes;
@@ -648,8 +626,8 @@ Button FullScreen::ShowBox(const Box& box) {
 }
 
 std::optional<std::string> FullScreen::AskFileName(FileChoice choice, LineEditor& name) {
-    const std::wstring caption =
-        choice == FileChoice::kSave ? L"Сохранить игру" : L"Загрузить игру";
+    const std::wstring caption = ToWide(Utf8ToUtf32(
+        choice == FileChoice::kSave ? std::string_view(kSaveCaption) : "Загрузить игру"));
     std::vector<std::string> candidates;
     for (;;) {
         const int inner = std::clamp(columns_ - 6, 1, 60);
@@ -658,7 +636,7 @@ std::optional<std::string> FullScreen::AskFileName(FileChoice choice, LineEditor
         lines.emplace_back();
         const int field_line = static_cast<int>(lines.size()) - 1;
         for (int i = 0; i < static_cast<int>(candidates.size()) && i < kMaxCandidatesShown; ++i) {
-            lines.push_back(L"  " + Utf8ToWide(candidates[static_cast<std::size_t>(i)]));
+            lines.push_back(L"  " + FileNameToWide(candidates[static_cast<std::size_t>(i)]));
         }
         if (static_cast<int>(candidates.size()) > kMaxCandidatesShown) {
             lines.push_back(L"  …");
@@ -685,22 +663,14 @@ std::optional<std::string> FullScreen::AskFileName(FileChoice choice, LineEditor
             if (name.text().empty()) {
                 return std::nullopt;
             }
-            return ToUtf8(name.text());
+            return Utf32ToUtf8(name.text());
         }
         if (key.Is(kEscape)) {
             return std::nullopt;
         }
         if (key.Is(L'\t')) {
-            const Completion completion = CompleteFromFolder(ToUtf8(name.text()));
-            std::u32string completed;
-            std::size_t pos = 0;
-            char32_t code_point = 0;
-            while (pos < completion.text.size()) {
-                if (NextUtf8(completion.text, pos, code_point)) {
-                    completed += code_point;
-                }
-            }
-            name.SetText(completed.substr(0, kMaxFileNameLength));
+            const Completion completion = CompleteFromFolder(Utf32ToUtf8(name.text()));
+            name.SetText(Utf8ToUtf32(completion.text).substr(0, kMaxFileNameLength));
             candidates = completion.candidates.size() > 1 ? completion.candidates
                                                           : std::vector<std::string>{};
             if (completion.candidates.empty()) {
@@ -718,25 +688,16 @@ std::optional<std::string> FullScreen::AskFileName(FileChoice choice, LineEditor
 }
 
 std::optional<std::string> FullScreen::ChooseFile(FileChoice choice) {
+    // The name typed stays in the box when the player goes back to it after a No.
     LineEditor name(kMaxFileNameLength);
-    for (;;) {
-        auto chosen = AskFileName(choice, name);
-        if (!chosen) {
-            return std::nullopt;
-        }
-        *chosen = WithDefaultExtension(std::move(*chosen));
-        std::error_code error;
-        if (choice == FileChoice::kOpen || !std::filesystem::exists(*chosen, error)) {
-            return chosen;
-        }
-        // As the save dialog does: replacing a file needs a Yes, and a No goes back to the name.
-        const Box question{Utf8ToCp1251Lossy("Сохранить игру"),
-                           Utf8ToCp1251Lossy("Файл " + *chosen + " уже существует.\nЗаменить его?"),
-                           BoxButtons::kYesNo, BoxIcon::kWarning};
-        if (ShowBox(question) == Button::kYes) {
-            return chosen;
-        }
-    }
+    return ChooseSavedGameFile(
+        choice, [&] { return AskFileName(choice, name); },
+        [&](const std::string& file_name) {
+            const Box question{Utf8ToCp1251Lossy(kSaveCaption),
+                               Utf8ToCp1251Lossy(OverwriteQuestion(file_name, "\n")),
+                               BoxButtons::kYesNo, BoxIcon::kWarning};
+            return ShowBox(question) == Button::kYes;
+        });
 }
 
 void FullScreen::SetTitle(std::string_view text) {
@@ -775,8 +736,8 @@ int FullScreen::Run(Session& session) {
         refresh();
         const Key key = ReadKey();
         if (key.IsEnter()) {
-            std::u32string typed = command_.text();
-            typed.resize(std::min(typed.size(), command_.max_length()));
+            const std::string typed = CutToCommandLine(Utf32ToCp1251Lossy(command_.text()),
+                                                       session.game().TextWindow.LineWidth);
             history_.Add(typed);
             command_.Clear();
             // The line is seen empty while the command runs.
@@ -785,7 +746,7 @@ int FullScreen::Run(Session& session) {
             }
             refresh();
             emblem_shown_ = false;
-            const EnterResult result = session.PressEnter(U32ToCp1251(typed));
+            const EnterResult result = session.PressEnter(typed);
             emblem_shown_ = result.DrawEmblem;
             if (result.CloseRequested) {
                 return 0;
@@ -793,16 +754,15 @@ int FullScreen::Run(Session& session) {
         } else if (key.IsF(1)) {
             session.PressF1();
         } else if (key.IsF(3)) {
-            command_.SetText(Cp1251ToU32(session.PressF3()));
+            command_.SetText(Cp1251ToUtf32(session.PressF3()));
         } else if (key.IsFunction(KEY_UP)) {
-            std::u32string shown;
-            if (history_.Older(command_.text(), shown)) {
-                command_.SetText(shown);
+            // At either end of the history the line stays as it is, caret and all.
+            if (const auto shown = history_.Older(Utf32ToCp1251Lossy(command_.text()))) {
+                command_.SetText(Cp1251ToUtf32(*shown));
             }
         } else if (key.IsFunction(KEY_DOWN)) {
-            std::u32string shown;
-            if (history_.Newer(shown)) {
-                command_.SetText(shown);
+            if (const auto shown = history_.Newer()) {
+                command_.SetText(Cp1251ToUtf32(*shown));
             }
         } else if (ApplyEditingKey(key, command_)) {
         } else if (key.IsPrintable()) {

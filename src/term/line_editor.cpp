@@ -48,34 +48,6 @@ void LineEditor::Right() {
     }
 }
 
-void CommandHistory::Add(const std::u32string& line) {
-    if (!line.empty() && (lines_.empty() || lines_.back() != line)) {
-        lines_.push_back(line);
-    }
-    position_ = lines_.size();
-    draft_.clear();
-}
-
-bool CommandHistory::Older(const std::u32string& current, std::u32string& shown) {
-    if (position_ == 0) {
-        return false;
-    }
-    if (position_ == lines_.size()) {
-        draft_ = current;
-    }
-    shown = lines_[--position_];
-    return true;
-}
-
-bool CommandHistory::Newer(std::u32string& shown) {
-    if (position_ >= lines_.size()) {
-        return false;
-    }
-    ++position_;
-    shown = position_ == lines_.size() ? draft_ : lines_[position_];
-    return true;
-}
-
 namespace {
 
 // ASCII letters compared without their case: a folder on a case-blind file system (a memory

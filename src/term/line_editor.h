@@ -41,27 +41,6 @@ class LineEditor {
     std::size_t max_length_;
 };
 
-// Earlier command lines, walked with Up and Down like a shell's history. The line being typed
-// when the walk starts is kept and comes back after the newest entry.
-class CommandHistory {
-  public:
-    // Records an entered line (not empty ones, nor a repeat of the line before) and ends any
-    // walk.
-    void Add(const std::u32string& line);
-
-    // The older or newer line to show, or false at either end. `current` is what the command
-    // line holds now.
-    bool Older(const std::u32string& current, std::u32string& shown);
-    bool Newer(std::u32string& shown);
-
-    std::size_t size() const { return lines_.size(); }
-
-  private:
-    std::vector<std::u32string> lines_;
-    std::size_t position_ = 0;  // lines_.size() when not walking
-    std::u32string draft_;
-};
-
 // Tab completion of a file name against the names in its folder.
 struct Completion {
     std::string text;                     // the name, completed as far as it is unambiguous

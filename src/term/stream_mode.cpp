@@ -6,6 +6,7 @@
 #include <ostream>
 
 #include "cp1251.h"
+#include "frontend_rules.h"
 #include "io_error.h"
 #include "session.h"
 #include "transcript.h"
@@ -17,7 +18,12 @@ bool StreamHost::AskYesNo() {
         out_ << "Да или нет?\n" << std::flush;
     }
     std::string answer;
-    return input_.Read(answer, LinePurpose::kAnswer) && IsYesAnswer(answer);
+    if (!input_.Read(answer, LinePurpose::kAnswer)) {
+        return false;
+    }
+    // An answer holding a character the game's code page lacks is no yes.
+    const auto converted = Utf8ToCp1251(answer);
+    return converted && IsYesAnswer(*converted);
 }
 
 Button StreamHost::ShowBox(const Box& box) {
@@ -31,7 +37,7 @@ Button StreamHost::ShowBox(const Box& box) {
 }
 
 std::optional<std::string> StreamHost::ChooseFile(FileChoice choice) {
-    for (;;) {
+    const auto ask_name = [&]() -> std::optional<std::string> {
         if (mode_ == Mode::kPlain) {
             out_ << (choice == FileChoice::kSave ? "Сохранить игру в файл"
                                                  : "Загрузить игру из файла")
@@ -39,22 +45,21 @@ std::optional<std::string> StreamHost::ChooseFile(FileChoice choice) {
                  << std::flush;
         }
         std::string name;
-        if (!input_.Read(name, LinePurpose::kFileName) || name.empty()) {
+        if (!input_.Read(name, LinePurpose::kFileName)) {
             return std::nullopt;
         }
-        name = WithDefaultExtension(std::move(name));
+        return name;
+    };
+    const auto confirm_overwrite = [&](const std::string& name) {
         // Scripts overwrite without asking, so that a replayed game gives the same output
         // whatever files an earlier run left behind.
-        std::error_code error;
-        if (mode_ == Mode::kBatch || choice == FileChoice::kOpen ||
-            !std::filesystem::exists(name, error)) {
-            return name;
+        if (mode_ == Mode::kBatch) {
+            return true;
         }
-        out_ << "Файл " << name << " уже существует. Заменить его?\n";
-        if (AskYesNo()) {
-            return name;
-        }
-    }
+        out_ << OverwriteQuestion(name, " ") << '\n';
+        return AskYesNo();
+    };
+    return ChooseSavedGameFile(choice, ask_name, confirm_overwrite);
 }
 
 void StreamHost::SetTitle(std::string_view) {

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "host.h"
+#include "line_source.h"
 #include "options.h"
-#include "typed_text.h"
 
 namespace narravox::term {
 

@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: MIT
-// The command line's editing, and the history walked with Up and Down.
+// The command line's editing.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QClipboard>
 
 #include "app_test_support.h"
-#include "command_history.h"
 #include "command_line.h"
 #include "support/game_builder.h"
 
@@ -81,31 +80,6 @@ TEST(CommandLineTest, PasteTakesTheFirstLineOnly) {
     // Ctrl with a letter is a shortcut, never a typed character.
     PressKey(&edit, Qt::Key_B, Qt::ControlModifier, QStringLiteral("\x02"));
     EXPECT_EQ(edit.text(), Cp("!взять ключ"));
-}
-
-TEST(CommandHistoryTest, UpAndDownWalkTheLinesTypedAndKeepTheDraft) {
-    CommandHistory history;
-    history.Add("one");
-    history.Add("");
-    history.Add("two");
-    history.Add("two");
-    EXPECT_EQ(history.size(), 2u);
-    EXPECT_EQ(history.Older("dra"), "two");
-    EXPECT_EQ(history.Older("two"), "one");
-    EXPECT_EQ(history.Older("one"), "one");
-    EXPECT_EQ(history.Newer("one"), "two");
-    EXPECT_EQ(history.Newer("two"), "dra");
-    EXPECT_EQ(history.Newer("dra"), "dra");
-    // A new line ends the walk: Up starts again from the newest.
-    history.Older("dra");
-    history.Add("three");
-    EXPECT_EQ(history.Older(""), "three");
-}
-
-TEST(CommandHistoryTest, EmptyHistoryKeepsTheLine) {
-    CommandHistory history;
-    EXPECT_EQ(history.Older("typed"), "typed");
-    EXPECT_EQ(history.Newer("typed"), "typed");
 }
 
 }  // namespace

@@ -137,3 +137,21 @@ keys_to "$error" Return
 wait_for_exit
 [ "$status" != 0 ] || { echo "FAILED: a missing vocabulary ended with status 0" >&2; exit 1; }
 echo "ok: missing data files end the program with status $status"
+
+# Error boxes are captioned with the program's own name up to its first full stop, lower case
+# after the first letter, whatever its alphabet: started through a link named ИГРА.exe, the
+# read failure of a data file cut short shows a box named "Игра".
+mkdir "$work/bin"
+ln -s "$narravox" "$work/bin/ИГРА.exe"
+"$write_test_game" "$work/short"
+printf SC >"$work/short/Scenario.ply"
+cd "$work/short"
+"$work/bin/ИГРА.exe" &
+pid=$!
+error=$(wait_for_window 'Игра')
+keys_to "$error" Return
+wait_for_window 'Narravox Engine III' >/dev/null
+kill "$pid"
+wait "$pid" 2>/dev/null || true
+pid=
+echo "ok: the error box is captioned with the program's Cyrillic name"

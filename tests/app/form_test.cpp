@@ -105,6 +105,33 @@ TEST_F(FormTest, EnterEchoesAndPlaysAndF3RecallsWithAnyModifier) {
     }
 }
 
+TEST_F(FormTest, UpAndDownWalkTheCommandsEnteredAndKeepTheDraft) {
+    auto form = Start();
+    Enter(*form, QStringLiteral("осм"));
+    Enter(*form, QStringLiteral("взять ключ"));
+    Enter(*form, QStringLiteral("взять ключ"));
+    TypeText(form->Edit, QStringLiteral("черн"));
+    PressKey(form->Edit, Qt::Key_Up);
+    EXPECT_EQ(form->Edit->text(), Cp("взять ключ"));
+    PressKey(form->Edit, Qt::Key_Up);
+    EXPECT_EQ(form->Edit->text(), Cp("осм"));
+    // At the oldest entry Up shows that entry again: a change to it goes, the caret to the end.
+    TypeText(form->Edit, QStringLiteral("!"));
+    form->Edit->setCursorPosition(1);
+    PressKey(form->Edit, Qt::Key_Up);
+    EXPECT_EQ(form->Edit->text(), Cp("осм"));
+    EXPECT_EQ(form->Edit->cursorPosition(), 3);
+    PressKey(form->Edit, Qt::Key_Down);
+    EXPECT_EQ(form->Edit->text(), Cp("взять ключ"));
+    PressKey(form->Edit, Qt::Key_Down);
+    EXPECT_EQ(form->Edit->text(), Cp("черн"));
+    // With no entry shown Down keeps the line and puts the caret at its end.
+    form->Edit->setCursorPosition(0);
+    PressKey(form->Edit, Qt::Key_Down);
+    EXPECT_EQ(form->Edit->text(), Cp("черн"));
+    EXPECT_EQ(form->Edit->cursorPosition(), 4);
+}
+
 TEST_F(FormTest, F1ShowsTheAboutBoxWithAnyModifier) {
     auto form = Start();
     player_.boxes.clear();

@@ -203,6 +203,21 @@ TEST(IoErrorTest, ProgramTitleComesFromTheExecutableName) {
     EXPECT_EQ(ProgramTitle("/usr/bin/narravox-term"), "narravox-term");
     EXPECT_EQ(ProgramTitle("./NarraVox.Engine.exe"), "Narravox");
     EXPECT_EQ(ProgramTitle("GAME"), "Game");
+    EXPECT_EQ(ProgramTitle(""), "");
+    EXPECT_EQ(ProgramTitle("/opt/.hidden"), "");
+}
+
+TEST(IoErrorTest, ProgramTitleOfACyrillicNameIsInTheCodePage) {
+    // The system gives the path in UTF-8; the title is code page 1251, lower-cased after its
+    // first character like any other, the folder's own name playing no part.
+    EXPECT_EQ(ProgramTitle("./игра-term"), Cp("игра-term"));
+    EXPECT_EQ(ProgramTitle("/home/Пётр/ИГРА.exe"), Cp("Игра"));
+    EXPECT_EQ(ProgramTitle("ЁЛКА"), Cp("Ёлка"));
+    EXPECT_EQ(ProgramTitle("Ігра.УКР"), Cp("Ігра"));
+    // Characters the code page lacks are left out.
+    EXPECT_EQ(ProgramTitle("游戏GAME"), Cp("Game"));
+    // A name that is no UTF-8 is taken to be in the code page already.
+    EXPECT_EQ(ProgramTitle(Cp("/usr/games/ИГРА")), Cp("Игра"));
 }
 
 }  // namespace

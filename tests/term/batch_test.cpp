@@ -6,6 +6,7 @@
 #include <chrono>
 #include <filesystem>
 #include <set>
+#include <utility>
 
 #include "support/game_builder.h"
 #include "term_runner.h"
@@ -168,6 +169,25 @@ TEST(TermBatchFiles, SavingOverAFileReplacesItWithoutAsking) {
         << run.out;
 }
 
+TEST(TermPlainFiles, SavingOverAFileAsksFirstAndNoAsksForAnotherName) {
+    TempFolder folder;
+    WriteTestGame(folder);
+    WriteFile(folder / "старая.nvs", "not a saved game");
+    auto arguments = kWindow;
+    arguments.push_back("--plain");
+    const RunResult run =
+        RunTerm(folder.path(), arguments, "сохранить\nстарая\nнет\nновая\nсохранить\nстарая\nда\n");
+    const std::string kAskName = "Сохранить игру в файл (пустая строка — отмена):\n";
+    const std::string kAskOverwrite =
+        "Файл старая.nvs уже существует. Заменить его?\nДа или нет?\n";
+    EXPECT_NE(run.out.find(">сохранить\n" + kAskName + kAskOverwrite + kAskName + ">\n" +
+                           ">сохранить\n" + kAskName + kAskOverwrite + ">\n"),
+              std::string::npos)
+        << run.out;
+    EXPECT_EQ(ReadFile(folder / "новая.nvs").substr(0, 4), "NVES");
+    EXPECT_EQ(ReadFile(folder / "старая.nvs").substr(0, 4), "NVES");
+}
+
 TEST(TermBatchFiles, LoadingAFileThatIsNoSavedGameIsRefused) {
     TempFolder folder;
     WriteTestGame(folder);
@@ -225,6 +245,25 @@ TEST(TermBatchFiles, PaceWaitsASecondBetweenCentredLines) {
     const RunResult run = RunTerm(folder.path(), arguments, "идти в дом\n");
     EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1000));
     EXPECT_NE(run.out.find("милый дом\n"), std::string::npos);
+}
+
+TEST(TermBatchTitle, ErrorBoxesAreCaptionedWithTheProgramsOwnName) {
+    TempFolder folder;
+    WriteTestGame(folder);
+    TempFolder bin;
+    // The name up to its first full stop, lower case after the first character, whatever the
+    // alphabet.
+    const std::pair<const char*, const char*> kNames[] = {
+        {"игра-term", "игра-term"},
+        {"ИГРА.exe", "Игра"},
+        {"Narravox.Term", "Narravox"},
+    };
+    for (const auto& [name, title] : kNames) {
+        const RunResult run =
+            RunTermAs(bin.path() / name, folder.path(), kWindow, "загрузить\nnothere\n");
+        EXPECT_EQ(run.err, kWarningBox + "[" + title + "] File not found.\n") << name;
+        EXPECT_EQ(run.status, 0) << name;
+    }
 }
 
 struct FailureCase {

@@ -1,47 +1,14 @@
 // SPDX-License-Identifier: MIT
-// Typed text, the command line's editing and history, and file-name completion.
+// Reading typed lines, the command line's editing, and file-name completion.
 #include <gtest/gtest.h>
 
 #include <sstream>
 
-#include "cp1251.h"
 #include "line_editor.h"
-#include "typed_text.h"
+#include "line_source.h"
 
 namespace narravox::term {
 namespace {
-
-TEST(TermTypedText, ConvertsToTheCodePageAndCutsToTheCommandLine) {
-    TypedLine line = ConvertTypedLine("взять ключ", 80);
-    EXPECT_EQ(line.text, Utf8ToCp1251Lossy("взять ключ"));
-    EXPECT_EQ(line.dropped, 0u);
-
-    // The cut counts characters of the code page, not UTF-8 bytes.
-    line = ConvertTypedLine("ёжик", 4);
-    EXPECT_EQ(line.text, Utf8ToCp1251Lossy("ёжи"));
-
-    line = ConvertTypedLine(
-        "a\xF0\x9F\x98\x80"
-        "b\xC3",
-        80);
-    EXPECT_EQ(line.text, "ab");
-    EXPECT_EQ(line.dropped, 2u);
-
-    EXPECT_EQ(ConvertTypedLine("anything", 1).text, "");
-}
-
-TEST(TermTypedText, YesAnswersAndDefaultExtension) {
-    for (const char* yes : {"да", "ДА", "Да", "д", "Д", "yes", "Yes", "y", "Y"}) {
-        EXPECT_TRUE(IsYesAnswer(yes)) << yes;
-    }
-    for (const char* no : {"", "нет", "n", "да!", " да", "yes sir", "ok", "\xFF"}) {
-        EXPECT_FALSE(IsYesAnswer(no)) << no;
-    }
-    EXPECT_EQ(WithDefaultExtension("игра"), "игра.nvs");
-    EXPECT_EQ(WithDefaultExtension("игра.sav"), "игра.sav");
-    EXPECT_EQ(WithDefaultExtension("saves.d/игра"), "saves.d/игра.nvs");
-    EXPECT_EQ(WithDefaultExtension(".hidden"), ".hidden.nvs");
-}
 
 TEST(TermTypedText, LineInputDropsCarriageReturnsAndCounts) {
     std::istringstream in("один\r\n\nтри");
@@ -91,34 +58,6 @@ TEST(TermLineEditor, EditsAtTheCaretWithinTheLimit) {
     editor.SetMaxLength(2);
     EXPECT_FALSE(editor.Insert(U'x'));
     EXPECT_EQ(editor.text(), U"acd");
-}
-
-TEST(TermLineEditor, HistoryWalksBackAndReturnsToTheDraft) {
-    CommandHistory history;
-    std::u32string shown;
-    EXPECT_FALSE(history.Older(U"", shown));
-    history.Add(U"осм");
-    history.Add(U"");
-    history.Add(U"взять ключ");
-    history.Add(U"взять ключ");
-    EXPECT_EQ(history.size(), 2u);
-
-    ASSERT_TRUE(history.Older(U"half", shown));
-    EXPECT_EQ(shown, U"взять ключ");
-    ASSERT_TRUE(history.Older(shown, shown));
-    EXPECT_EQ(shown, U"осм");
-    EXPECT_FALSE(history.Older(shown, shown));
-    ASSERT_TRUE(history.Newer(shown));
-    EXPECT_EQ(shown, U"взять ключ");
-    ASSERT_TRUE(history.Newer(shown));
-    EXPECT_EQ(shown, U"half");
-    EXPECT_FALSE(history.Newer(shown));
-
-    // Entering a line ends the walk: Up starts again from the newest.
-    history.Older(U"", shown);
-    history.Add(U"идти");
-    ASSERT_TRUE(history.Older(U"", shown));
-    EXPECT_EQ(shown, U"идти");
 }
 
 TEST(TermCompletion, CompletesAsFarAsTheNamesAgree) {

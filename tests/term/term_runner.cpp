@@ -13,8 +13,11 @@
 
 namespace narravox::testing {
 
-RunResult RunTerm(const std::filesystem::path& folder, const std::vector<std::string>& arguments,
-                  const std::string& input, const std::vector<std::string>& wrapper) {
+namespace {
+
+RunResult RunProgram(const std::string& program, const std::filesystem::path& folder,
+                     const std::vector<std::string>& arguments, const std::string& input,
+                     const std::vector<std::string>& wrapper) {
     TempFolder io;
     WriteFile(io / "in", input);
     const std::string out_path = io / "out";
@@ -22,7 +25,7 @@ RunResult RunTerm(const std::filesystem::path& folder, const std::vector<std::st
     const std::string in_path = io / "in";
 
     std::vector<std::string> argv_strings = wrapper;
-    argv_strings.push_back(NARRAVOX_TERM_BINARY);
+    argv_strings.push_back(program);
     argv_strings.insert(argv_strings.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
     for (auto& argument : argv_strings) {
@@ -45,13 +48,32 @@ RunResult RunTerm(const std::filesystem::path& folder, const std::vector<std::st
     RunResult result;
     int wait_status = 0;
     if (child < 0 || ::waitpid(child, &wait_status, 0) != child) {
-        ADD_FAILURE() << "cannot run " << NARRAVOX_TERM_BINARY;
+        ADD_FAILURE() << "cannot run " << program;
         return result;
     }
     result.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
     result.out = ReadFile(out_path);
     result.err = ReadFile(err_path);
     return result;
+}
+
+}  // namespace
+
+RunResult RunTerm(const std::filesystem::path& folder, const std::vector<std::string>& arguments,
+                  const std::string& input, const std::vector<std::string>& wrapper) {
+    return RunProgram(NARRAVOX_TERM_BINARY, folder, arguments, input, wrapper);
+}
+
+RunResult RunTermAs(const std::filesystem::path& name, const std::filesystem::path& folder,
+                    const std::vector<std::string>& arguments, const std::string& input) {
+    std::error_code error;
+    std::filesystem::create_symlink(NARRAVOX_TERM_BINARY, name, error);
+    if (error) {
+        ADD_FAILURE() << "cannot link " << name << " to " << NARRAVOX_TERM_BINARY << ": "
+                      << error.message();
+        return {};
+    }
+    return RunProgram(name.string(), folder, arguments, input, {});
 }
 
 void ExpectSameLines(const std::string& expected, const std::string& actual,

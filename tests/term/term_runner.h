@@ -20,6 +20,11 @@ struct RunResult {
 RunResult RunTerm(const std::filesystem::path& folder, const std::vector<std::string>& arguments,
                   const std::string& input, const std::vector<std::string>& wrapper = {});
 
+// Runs narravox-term as RunTerm does, through a link to it at `name`, so that the program sees
+// `name` as its path.
+RunResult RunTermAs(const std::filesystem::path& name, const std::filesystem::path& folder,
+                    const std::vector<std::string>& arguments, const std::string& input);
+
 // Expects two texts to be equal line by line, reporting the first difference as
 // "line N: expected …, got …" in UTF-8.
 void ExpectSameLines(const std::string& expected, const std::string& actual,

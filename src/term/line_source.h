@@ -1,32 +1,12 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
 #include <istream>
 #include <string>
-#include <string_view>
 
-// What the player types arrives in UTF-8 and the game works in code page 1251; these helpers
-// sit between the two for every mode.
+// Where the line-based modes take what the player types: standard input as it comes, or a line
+// editor at a terminal (edited_input.h).
 namespace narravox::term {
-
-// A command line as the game receives it.
-struct TypedLine {
-    std::string text;         // code page 1251
-    std::size_t dropped = 0;  // characters the code page lacks, or malformed bytes
-};
-
-// Converts a typed UTF-8 line and cuts it to `line_width` - 1 characters, the most the command
-// line holds, so that its echo (">" and the line) fits on one line of the text window.
-TypedLine ConvertTypedLine(std::string_view utf8, std::int32_t line_width);
-
-// "да", "д", "yes" and "y" in any case mean Yes; everything else means No.
-bool IsYesAnswer(std::string_view utf8);
-
-// Adds ".nvs" to a file name whose last component has no extension, as the save and load
-// dialogs do.
-std::string WithDefaultExtension(std::string name);
 
 // What a line is read for. A person at a terminal gets earlier commands back only at the
 // command prompt and file-name completion only where a file name is asked for.

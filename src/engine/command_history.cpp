@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "command_history.h"
 
-namespace narravox::app {
+namespace narravox {
 
 void CommandHistory::Add(const std::string& line) {
     if (!line.empty() && (lines_.empty() || lines_.back() != line)) {
@@ -11,24 +11,28 @@ void CommandHistory::Add(const std::string& line) {
     draft_.clear();
 }
 
-const std::string& CommandHistory::Older(const std::string& current) {
+std::optional<std::string> CommandHistory::Older(const std::string& current) {
     if (shown_ >= lines_.size()) {
         shown_ = lines_.size();
         draft_ = current;
     }
     if (shown_ == 0) {
-        return lines_.empty() ? draft_ : lines_.front();
+        return std::nullopt;
     }
     --shown_;
     return lines_[shown_];
 }
 
-const std::string& CommandHistory::Newer(const std::string& current) {
+std::optional<std::string> CommandHistory::Newer() {
     if (shown_ >= lines_.size()) {
-        return current;
+        return std::nullopt;
     }
     ++shown_;
-    return shown_ == lines_.size() ? draft_ : lines_[shown_];
+    return Shown();
 }
 
-}  // namespace narravox::app
+const std::string& CommandHistory::Shown() const {
+    return shown_ < lines_.size() ? lines_[shown_] : draft_;
+}
+
+}  // namespace narravox
