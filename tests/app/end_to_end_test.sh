@@ -5,7 +5,7 @@
 # checked, and the game quit through its question box. A game folder without data files must
 # end the program with a non-zero status after its error box.
 #
-# Usage: end_to_end_test.sh NARRAVOX WRITE_TEST_GAME CHECK_SCREENSHOT ARTEFACT_FOLDER
+# Usage: end_to_end_test.sh NARRAVOX NARRAVOX_PLY TEST_GAME_SOURCE CHECK_SCREENSHOT ARTEFACT_FOLDER
 set -euo pipefail
 
 if [ "${1:-}" != --inside-display ]; then
@@ -19,7 +19,11 @@ if [ "${1:-}" != --inside-display ]; then
     exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp -noreset" "$0" --inside-display "$@"
 fi
 shift
-narravox=$1 write_test_game=$2 check_screenshot=$3 artefacts=$4
+narravox=$1 ply=$2 test_game=$3 check_screenshot=$4 artefacts=$5
+# The window tests' game, compiled from its source into a folder.
+write_test_game() {
+    "$ply" build "$test_game" -o "$1" >/dev/null
+}
 mkdir -p "$artefacts"
 work=$(mktemp -d)
 pid=
@@ -68,7 +72,7 @@ wait_for_exit() {
 }
 
 export QT_QPA_PLATFORM=xcb
-"$write_test_game" "$work/game"
+write_test_game "$work/game"
 cd "$work/game"
 "$narravox" &
 pid=$!
@@ -143,7 +147,7 @@ echo "ok: missing data files end the program with status $status"
 # read failure of a data file cut short shows a box named "Игра".
 mkdir "$work/bin"
 ln -s "$narravox" "$work/bin/ИГРА.exe"
-"$write_test_game" "$work/short"
+write_test_game "$work/short"
 printf SC >"$work/short/Scenario.ply"
 cd "$work/short"
 "$work/bin/ИГРА.exe" &

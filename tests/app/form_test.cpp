@@ -41,7 +41,7 @@ std::string LastLine(TForm1& form) {
 
 class FormTest : public ::testing::Test {
   protected:
-    FormTest() { narravox::testing::WriteTestGame(folder_.path()); }
+    FormTest() { narravox::testing::WriteTestGame(folder_); }
 
     std::unique_ptr<TForm1> Start(QSize screen = kScreen) {
         auto form = std::make_unique<TForm1>("Narravox", folder_.path().string(), screen);

@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "cp1251.h"
+#include "compiler.h"
 #include "writer.h"
 
 namespace narravox::testing {
@@ -193,6 +194,26 @@ TempFolder::~TempFolder() {
 void TempFolder::WriteGame(const std::vector<VerbGroup>& commands, const Scenario& scenario) const {
     WriteFile(path_ / kCommandsFileName, BuildCommands(commands));
     WriteFile(path_ / kScenarioFileName, BuildScenario(scenario));
+}
+
+void TempFolder::WriteGameFromSource(const std::filesystem::path& source) const {
+    if (!std::filesystem::is_regular_file(source)) {
+        throw std::runtime_error("no test game at " + source.string());
+    }
+    const ply::CompileResult compiled = ply::Compile(ReadFile(source));
+    if (!compiled.ok) {
+        std::string messages;
+        for (const ply::Finding& finding : compiled.findings) {
+            messages += ply::FormatFinding(source.string(), finding) + "\n";
+        }
+        throw std::runtime_error("the test game does not compile:\n" + messages);
+    }
+    WriteFile(path_ / kCommandsFileName, compiled.commands);
+    WriteFile(path_ / kScenarioFileName, compiled.scenario);
+}
+
+std::filesystem::path TestsFolder() {
+    return NARRAVOX_TESTS_FOLDER;
 }
 
 }  // namespace narravox::testing

@@ -83,6 +83,9 @@ using narravox::Scramble;
 void WriteFile(const std::filesystem::path& path, std::string_view bytes);
 std::string ReadFile(const std::filesystem::path& path);
 
+// The tests' own folder in the source tree, where the games written as source live.
+std::filesystem::path TestsFolder();
+
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class TempFolder {
   public:
@@ -95,6 +98,9 @@ class TempFolder {
     std::string operator/(std::string_view name) const { return (path_ / name).string(); }
 
     void WriteGame(const std::vector<VerbGroup>& commands, const Scenario& scenario) const;
+    // Compiles a game written in the scenario language and writes its two data files here; a
+    // source that does not compile fails the test with the compiler's messages.
+    void WriteGameFromSource(const std::filesystem::path& source) const;
 
   private:
     std::filesystem::path path_;

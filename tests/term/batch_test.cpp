@@ -44,71 +44,6 @@ const std::string kStart =
     "\n"
     "  Вы во дворе. На земле ключ.  \n";
 
-const std::string kQuitBox = "[Выход] Вы действительно хотите выйти?\n";
-
-struct GoldenCase {
-    const char* name;
-    std::string input;
-    std::string out;
-    std::string err;
-    // Files the game folder holds afterwards besides the two data files.
-    std::set<std::string> files = {};
-    int status = 0;
-};
-
-const GoldenCase kGoldenCases[] = {
-    {"NoInputGivesTheStartUpTranscript", "", kStart, kWarningBox},
-    {"TurnsAreEchoedAndAnsweredInUtf8", "осм\nВзять  Ключ\nидти в дом\n",
-     kStart +
-         ">осм\n  Вы во дворе. На земле ключ.  \n>Взять  Ключ\n  Взяли ключ.  \n"
-         ">идти в дом\n" +
-         std::string(28, ' ') + "Дом\n" + std::string(25, ' ') + "милый дом\n\n  Тихо.  \n",
-     kWarningBox},
-    {"LastLineWithoutLineFeedIsACommand", "взять ключ", kStart + ">взять ключ\n  Взяли ключ.  \n",
-     kWarningBox},
-    {"TrailingCarriageReturnIsDropped", "осм\r\nвзять ключ\r\n",
-     kStart + ">осм\n  Вы во дворе. На земле ключ.  \n>взять ключ\n  Взяли ключ.  \n", kWarningBox},
-    {"CharactersMissingFromTheCodePageAreDroppedWithAWarning", "осм\nвзять 中ключ\xff\n",
-     kStart + ">осм\n  Вы во дворе. На земле ключ.  \n>взять ключ\n  Взяли ключ.  \n",
-     kWarningBox +
-         "narravox-term: input line 2: 2 character(s) dropped, the game cannot show them\n"},
-    // 59 characters survive: the echo fills the 60 columns exactly, and the word beyond the
-    // cut never reaches the game.
-    {"LinesAreCutToOneLessThanTheWidth", "взять ключ" + std::string(49, ' ') + "никогда\n",
-     kStart + ">взять ключ" + std::string(49, ' ') + "\n  Взяли ключ.  \n", kWarningBox},
-    {"QuitAnsweredNoGoesOnAndYesEnds", "quit\nнет\nосм\n  ВЫХОД \nДа\nосм\n",
-     kStart + ">quit\n>осм\n  Вы во дворе. На земле ключ.  \n>  ВЫХОД \n",
-     kWarningBox + kQuitBox + kQuitBox},
-    {"QuitAtTheEndOfInputIsAnsweredNo", "quit\n", kStart + ">quit\n", kWarningBox + kQuitBox},
-    {"EmptyFileNamesCancel", "сохранить\n\nзагрузить\n\nосм\n",
-     kStart + ">сохранить\n>загрузить\n>осм\n  Вы во дворе. На земле ключ.  \n", kWarningBox},
-    {"FileChoiceAtTheEndOfInputCancels", "сохранить\n", kStart + ">сохранить\n", kWarningBox},
-    {"SaveAndLoadRoundTripThroughAFile",
-     "взять ключ\nсохранить\nигра\nидти в дом\nзагрузить\nигра\n",
-     kStart + ">взять ключ\n  Взяли ключ.  \n>сохранить\n>идти в дом\n" + std::string(28, ' ') +
-         "Дом\n" + std::string(25, ' ') +
-         "милый дом\n\n  Тихо.  \n>загрузить\n  Вы во дворе. Ключ у вас.  \n",
-     kWarningBox,
-     {"игра.nvs"}},
-    {"GivenExtensionIsKept",
-     "сохранить\nигра.sav\n",
-     kStart + ">сохранить\n",
-     kWarningBox,
-     {"игра.sav"}},
-    {"LoadingAMissingFileShowsTheErrorBoxAndGoesOn", "загрузить\nнет\nосм\n",
-     kStart + ">загрузить\n>осм\n  Вы во дворе. На земле ключ.  \n",
-     kWarningBox + "[narravox-term] File not found.\n"},
-    {"HiddenModeDrawsNothing", "vorn telik\n\n", kStart + ">vorn telik\n>\n", kWarningBox},
-    {"ClearScreenShowsAsEmptyLines", "идти в дом\nчитать стену\n",
-     kStart + ">идти в дом\n" + std::string(28, ' ') + "Дом\n" + std::string(25, ' ') +
-         "милый дом\n\n  Тихо.  \n>читать стену\n\n\n\n\n  Стена чиста.  \n",
-     kWarningBox},
-    {"LongTextIsWrappedAtTheWidth", "читать записку\n",
-     kStart + ">читать записку\n"
-              "  Записка длинная: у старого колодца под третьим камнем\n"
-              "слева лежит то, что вы ищете.  \n",
-     kWarningBox},
-};
 
 std::set<std::string> GameFiles(const std::filesystem::path& folder) {
     std::set<std::string> names;
@@ -120,25 +55,28 @@ std::set<std::string> GameFiles(const std::filesystem::path& folder) {
     return names;
 }
 
-void PrintTo(const GoldenCase& golden, std::ostream* out) {
-    *out << golden.name;
-}
+// What a batch run prints, turn by turn, is checked by the transcript tests, which the real
+// program plays too (tests/transcripts); these tests check what lies outside a transcript:
+// files, standard input's own shapes, options and exit statuses.
 
-class TermBatch : public ::testing::TestWithParam<GoldenCase> {};
-
-TEST_P(TermBatch, MatchesTheGoldenTranscript) {
-    const GoldenCase& golden = GetParam();
+TEST(TermBatchInput, LastLineWithoutLineFeedAndCarriageReturnsAreRead) {
     TempFolder folder;
     WriteTestGame(folder);
-    const RunResult run = RunTerm(folder.path(), kWindow, golden.input);
-    ExpectSameLines(golden.out, run.out, "standard output");
-    ExpectSameLines(golden.err, run.err, "standard error");
-    EXPECT_EQ(run.status, golden.status);
-    EXPECT_EQ(GameFiles(folder.path()), golden.files);
+    const RunResult run = RunTerm(folder.path(), kWindow, "осм\r\nвзять ключ");
+    EXPECT_EQ(run.out,
+              kStart + ">осм\n  Вы во дворе. На земле ключ.  \n>взять ключ\n  Взяли ключ.  \n");
+    EXPECT_EQ(run.err, kWarningBox);
+    EXPECT_EQ(run.status, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Golden, TermBatch, ::testing::ValuesIn(kGoldenCases),
-                         [](const auto& test_info) { return std::string(test_info.param.name); });
+TEST(TermBatchFiles, SavesAreWrittenInTheGameFolderWithTheirExtension) {
+    TempFolder folder;
+    WriteTestGame(folder);
+    const RunResult run =
+        RunTerm(folder.path(), kWindow, "сохранить\nигра\nсохранить\nигра.sav\nсохранить\n\n");
+    EXPECT_EQ(run.err, kWarningBox);
+    EXPECT_EQ(GameFiles(folder.path()), (std::set<std::string>{"игра.nvs", "игра.sav"}));
+}
 
 TEST(TermBatchAnswers, OnlyTheYesWordsInAnyCaseEndTheGame) {
     TempFolder folder;

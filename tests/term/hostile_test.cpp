@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <ostream>
 
+#include "compiler.h"
 #include "support/game_builder.h"
 #include "term_runner.h"
 #include "test_game.h"
@@ -183,11 +184,24 @@ TEST_F(HostileFiles, ADataFileThatDisappearsOrShrinksBetweenTurns) {
 TEST_F(HostileFiles, AReplacedDataFileIsPlayedAtOnce) {
     LiveTerm term(folder_.path());
     term.SkipStart();
-    // The header is read once, at start-up; a new version of the game keeps its layout.
-    Scenario other{0,         1,
-                   kLookVerb, "Проверочная игра.\n",
-                   "",        {{1, "Поле", {{{""}, {{{kLookVerb}, {Text("Поле.")}}}}}}}};
-    WriteFile(folder_ / "Scenario.ply", BuildScenario(other));
+    // The header is read once, at start-up; a new version of the game keeps its layout: the
+    // same information text, locations and arrival verb.
+    const ply::CompileResult other = ply::Compile(R"(info "Проверочная игра."
+     ""
+start Поле
+arrival осмотреться
+global Небо
+
+verb осмотреться: осмотреться, осм
+
+location Небо = 0
+location Поле = 1
+    object:
+        on осмотреться:
+            text "Поле."
+)");
+    ASSERT_TRUE(other.ok);
+    WriteFile(folder_ / "Scenario.ply", other.scenario);
     EXPECT_EQ(term.Turn("осм"), Lines{"  Поле.  "});
 }
 
