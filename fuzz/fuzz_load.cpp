@@ -2,6 +2,7 @@
 // A saved game of arbitrary bytes, loaded into a running game, followed by a turn.
 #include "data/file_format.h"
 #include "fuzz_host.h"
+#include "save/saved_game.h"
 #include "session.h"
 #include "writer.h"
 
@@ -67,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto location_before = session.game().CurrentLocation;
     session.PressEnter("\xE7\xE0\xE3\xF0\xF3\xE7\xE8\xF2\xFC");  // "загрузить"
     // Only a whole saved game with its magic changes the game.
-    const bool whole = size >= 4102 && bytes.starts_with("NVES");
+    const bool whole = size >= kSavedGameSize && bytes.starts_with(kSavedGameMagic);
     if (!whole && (session.game().Flags != flags_before ||
                    session.game().CurrentLocation != location_before)) {
         __builtin_trap();

@@ -193,13 +193,15 @@ struct CompiledCase {
     WindowSize window_size;
 };
 
-// Compiles a case into `compiled`; returns why it cannot be played, or nothing.
+// Compiles a case into `compiled`; returns why it cannot be played, in lines that end with a
+// line feed, or nothing.
 std::string CompileCase(const fs::path& source_path, const std::string& shown_path,
                         CompiledCase& compiled_case) {
     const std::string source = ReadText(source_path);
     const auto window_size = FindWindowSize(SplitLines(source));
     if (!window_size) {
-        return shown_path + ":1: the comment at the top needs a line \"# window: COLUMNSxLINES\"";
+        return shown_path +
+               ":1: the comment at the top needs a line \"# window: COLUMNSxLINES\"\n";
     }
     compiled_case.window_size = *window_size;
     const ply::CompileResult compiled = ply::Compile(source);
@@ -269,7 +271,7 @@ struct ProgramRun {
     Lines out;
     Lines err;
     int status = -1;
-    std::string error;  // why the case could not be played at all
+    std::string error;  // why the case could not be played at all, as CompileCase gives it
 };
 
 ProgramRun PlayThrough(const std::string& program, const fs::path& source_path,
@@ -336,9 +338,6 @@ bool RunCase(const std::string& shown_path, bool bless) {
     const Played played = Play(source_path, shown_path);
     if (!played.error.empty()) {
         std::cerr << played.error;
-        if (played.error.back() != '\n') {
-            std::cerr << '\n';
-        }
         return false;
     }
     const fs::path out_path = fs::path(source_path).replace_extension(".out");
@@ -407,9 +406,6 @@ bool RunCaseThrough(const std::string& program, const std::string& shown_path) {
     const ProgramRun run = PlayThrough(program, source_path, shown_path);
     if (!run.error.empty()) {
         std::cerr << run.error;
-        if (run.error.back() != '\n') {
-            std::cerr << '\n';
-        }
         return false;
     }
     const fs::path out_path = fs::path(source_path).replace_extension(".out");

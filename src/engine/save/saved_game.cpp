@@ -30,7 +30,6 @@
 namespace narravox {
 namespace {
 
-constexpr std::string_view kSavedGameMagic = "NVES";
 // Symbolic links followed from the chosen name to the file a save replaces. The system gives up
 // on a path after as many, so a longer chain could not be written through anyway.
 constexpr int kMaxLinks = 40;

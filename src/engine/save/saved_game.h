@@ -2,11 +2,14 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "interp/game.h"
 
 namespace narravox {
 
+// A saved game is its magic, the current location (16 bits, little-endian) and the flags.
+inline constexpr std::string_view kSavedGameMagic = "NVES";
 inline constexpr std::size_t kSavedGameSize = 4102;
 
 // Writes "NVES", the current location and the flags. The new file replaces the old one only
