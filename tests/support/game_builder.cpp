@@ -9,8 +9,8 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "cp1251.h"
 #include "compiler.h"
+#include "cp1251.h"
 #include "writer.h"
 
 namespace narravox::testing {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// The batch contract of narravox-term, point by point: each case is the test game, the lines a
-// script types, and the standard output and standard error expected from the real binary.
+// The batch contract of narravox-term beyond the transcripts (which the real program plays too,
+// see tests/transcripts): standard input's own shapes, the files a run writes, the options and
+// the exit statuses.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -44,20 +45,15 @@ const std::string kStart =
     "\n"
     "  Вы во дворе. На земле ключ.  \n";
 
-
 std::set<std::string> GameFiles(const std::filesystem::path& folder) {
     std::set<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
         names.insert(entry.path().filename().string());
     }
-    names.erase("Commands.ply");
-    names.erase("Scenario.ply");
+    names.erase(std::string(kCommandsFileName));
+    names.erase(std::string(kScenarioFileName));
     return names;
 }
-
-// What a batch run prints, turn by turn, is checked by the transcript tests, which the real
-// program plays too (tests/transcripts); these tests check what lies outside a transcript:
-// files, standard input's own shapes, options and exit statuses.
 
 TEST(TermBatchInput, LastLineWithoutLineFeedAndCarriageReturnsAreRead) {
     TempFolder folder;

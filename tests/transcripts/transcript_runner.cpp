@@ -200,8 +200,7 @@ std::string CompileCase(const fs::path& source_path, const std::string& shown_pa
     const std::string source = ReadText(source_path);
     const auto window_size = FindWindowSize(SplitLines(source));
     if (!window_size) {
-        return shown_path +
-               ":1: the comment at the top needs a line \"# window: COLUMNSxLINES\"\n";
+        return shown_path + ":1: the comment at the top needs a line \"# window: COLUMNSxLINES\"\n";
     }
     compiled_case.window_size = *window_size;
     const ply::CompileResult compiled = ply::Compile(source);
@@ -233,7 +232,8 @@ Played Play(const fs::path& source_path, const std::string& shown_path) {
     auto& window = session.game().TextWindow;
     window.SetLineSink(
         [&transcript](std::string_view line) { transcript.push_back(Cp1251ToUtf8(line)); });
-    if (session.Start(compiled.window_size.lines, compiled.window_size.columns) != StartResult::kStarted) {
+    if (session.Start(compiled.window_size.lines, compiled.window_size.columns) !=
+        StartResult::kStarted) {
         return played;
     }
     std::string typed;
@@ -287,8 +287,8 @@ ProgramRun PlayThrough(const std::string& program, const fs::path& source_path,
     const fs::path out_path = folder / "standard-output";
     const fs::path err_path = folder / "standard-error";
     const std::string command =
-        "cd " + ShellWord(folder.string()) + " && " + ShellWord(program) +
-        " --batch --columns " + std::to_string(compiled.window_size.columns) + " --lines " +
+        "cd " + ShellWord(folder.string()) + " && " + ShellWord(program) + " --batch --columns " +
+        std::to_string(compiled.window_size.columns) + " --lines " +
         std::to_string(compiled.window_size.lines) + " <" +
         (fs::exists(in_path) ? ShellWord(in_path.string()) : std::string("/dev/null")) + " >" +
         ShellWord(out_path.string()) + " 2>" + ShellWord(err_path.string());
@@ -393,9 +393,9 @@ std::optional<std::string> FirstStreamDifference(const std::string& out_path,
         }
         const std::size_t number = has_expected ? expected.numbers[i] : out_line_count + 1;
         return out_path + ":" + std::to_string(number) + ": expected " +
-               (has_expected ? Quoted(expected.lines[i]) : "the end of the transcript") +
-               ", got " + (has_actual ? Quoted(actual[i]) : "the end of the transcript") +
-               " on " + stream_name;
+               (has_expected ? Quoted(expected.lines[i]) : "the end of the transcript") + ", got " +
+               (has_actual ? Quoted(actual[i]) : "the end of the transcript") + " on " +
+               stream_name;
     }
     return std::nullopt;
 }
@@ -426,8 +426,7 @@ bool RunCaseThrough(const std::string& program, const std::string& shown_path) {
         }
     }
     if (run.status != 0) {
-        std::cerr << shown_path << ": " << program << " ended with status " << run.status
-                  << '\n';
+        std::cerr << shown_path << ": " << program << " ended with status " << run.status << '\n';
         same = false;
     }
     return same;
