@@ -3,6 +3,7 @@
 
 #include <QAccessible>
 #include <QCloseEvent>
+#include <QDir>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -17,6 +18,7 @@
 #include "console/emblem.h"
 #include "cp1251.h"
 #include "frontend_rules.h"
+#include "russian.h"
 
 namespace narravox::app {
 
@@ -41,11 +43,20 @@ QRect ToRect(const Bounds& bounds) {
     return {bounds.left, bounds.top, bounds.width, bounds.height};
 }
 
+// Boxes and dialogs can be moved and closed but not minimised, and stay above the full-screen
+// game: a minimised modal box would leave a game that ignores every key with nothing to answer.
+constexpr Qt::WindowFlags kModalWindowFlags = Qt::Dialog | Qt::CustomizeWindowHint |
+                                              Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                                              Qt::WindowStaysOnTopHint;
+
 void SetUpFileDialog(QFileDialog* dialog, QFileDialog::AcceptMode mode) {
+    dialog->setWindowFlags(kModalWindowFlags);
+    // Qt's own dialog, the same on every desktop, with its list in Russian.
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setProxyModel(new RussianFileList(dialog));
     dialog->setAcceptMode(mode);
     // A name typed for loading need not exist: the load itself reports a missing file.
     dialog->setFileMode(QFileDialog::AnyFile);
-    dialog->setDirectory(QStringLiteral("."));
     dialog->setDefaultSuffix(QString::fromLatin1(kSavedGameExtension.substr(1)));
     // File names are case-sensitive here, and the default extension writes ".nvs": a filter
     // of "*.NVS" alone would hide the player's own saves, so both spellings are listed. "*.*"
@@ -278,12 +289,17 @@ Button TForm1::ShowBox(const Box& box) {
             break;
     }
     const bool yes_no = box.buttons == BoxButtons::kYesNo;
+    // What the game printed before asking (the echo of "выход", say) is on the screen behind
+    // the box, which may wait a long time for its answer.
+    ShowPrintedText();
     // No owner: the box stands on its own, also while the main window is still hidden, and
     // blocks every window of the program until it is answered.
     QMessageBox message(icon, FromEngine(box.caption), FromEngine(box.text),
                         yes_no ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok);
     message.setTextFormat(Qt::PlainText);
     message.setWindowModality(Qt::ApplicationModal);
+    // After the modality, which gives the box a dialog's usual buttons again.
+    message.setWindowFlags(kModalWindowFlags);
     message.setDefaultButton(yes_no ? QMessageBox::Yes : QMessageBox::Ok);
     message.show();
     message.raise();
@@ -297,6 +313,12 @@ Button TForm1::ShowBox(const Box& box) {
 
 std::optional<std::string> TForm1::ChooseFile(FileChoice choice) {
     QFileDialog* dialog = choice == FileChoice::kOpen ? OpenDialog1 : SaveDialog1;
+    ShowPrintedText();
+    // Every choice starts in the game's folder, where its saves are, wherever the player browsed
+    // the last time.
+    const std::string& game_folder = session_.game().GameFolder;
+    dialog->setDirectory(game_folder.empty() ? QDir::currentPath()
+                                             : QString::fromStdString(game_folder));
     dialog->selectFile(QString());
     if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) {
         return std::nullopt;
@@ -308,6 +330,13 @@ void TForm1::SetTitle(std::string_view text) {
     Title->setText(Bytes(text));
     QAccessibleEvent changed(Title, QAccessible::NameChanged);
     QAccessible::updateAccessibility(&changed);
+}
+
+void TForm1::ShowPrintedText() {
+    RefreshTextWindow();
+    if (isVisible()) {
+        repaint();
+    }
 }
 
 void TForm1::RepaintTextWindow() {

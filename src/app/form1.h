@@ -74,11 +74,12 @@ class TForm1 : public QWidget, public Host {
     void ApplyLayout();
     // Shows the engine's text window as it is now; announces the lines completed since.
     void RefreshTextWindow();
+    // Puts everything printed so far on the screen at once, before a box or a dialog waits.
+    void ShowPrintedText();
     void DrawEmblem();
     // Ends the handling of an event: held keys go back in the queue, a waiting close happens.
     void FinishEvent();
 
-    std::string game_folder_;
     QSize screen_size_;
     WindowLayout layout_;
     Session session_;

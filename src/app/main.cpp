@@ -11,6 +11,7 @@
 #include "form1.h"
 #include "io_error.h"
 #include "narravox_version.h"
+#include "russian.h"
 #include "window_icon.h"
 
 namespace {
@@ -67,6 +68,7 @@ int main(int argc, char** argv) {
     }
     QApplication application(argc, argv);
     QApplication::setWindowIcon(narravox::app::WindowIcon());
+    narravox::app::InstallRussianTranslation(application);
     narravox::app::InstallAccessibility();
 
     // The program's title captions error boxes; the engine derives it from the path as the

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <cstdio>
 
 #include "accessibility.h"
+#include "russian.h"
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
@@ -14,5 +16,10 @@ int main(int argc, char** argv) {
     }
     QApplication application(argc, argv);
     narravox::app::InstallAccessibility();
+    // The window's texts are Russian; the tests check what the player reads.
+    if (!narravox::app::InstallRussianTranslation(application)) {
+        std::fprintf(stderr, "Qt's Russian translation is missing (qt6-translations-l10n)\n");
+        return 1;
+    }
     return RUN_ALL_TESTS();
 }

@@ -5,7 +5,11 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
+
+#include "cp1251.h"
+#include "form1.h"
 
 namespace narravox::testing {
 
@@ -25,6 +29,18 @@ void TypeText(QWidget* widget, const QString& text) {
     }
 }
 
+namespace {
+
+// The game window's text window as the player sees it now.
+std::string ScreenText() {
+    if (narravox::app::Form1 == nullptr) {
+        return {};
+    }
+    return Cp1251ToUtf8(narravox::app::Form1->TextWindow->text().toStdString());
+}
+
+}  // namespace
+
 Player::Player() {
     connect(&timer_, &QTimer::timeout, this, &Player::Answer);
     timer_.start(5);
@@ -42,9 +58,14 @@ void Player::Answer() {
     QWidget* modal = QApplication::activeModalWidget();
     if (auto* box = qobject_cast<QMessageBox*>(modal); box && box->isVisible()) {
         const bool yes_no = box->button(QMessageBox::Yes) != nullptr;
+        QStringList buttons;
+        for (const QAbstractButton* button : box->buttons()) {
+            buttons.push_back(button->text());
+        }
         boxes.push_back({box->windowTitle(), box->text(), box->icon(), yes_no,
                          box->windowModality() == Qt::ApplicationModal,
-                         box->parentWidget() != nullptr});
+                         box->parentWidget() != nullptr, box->windowFlags(), buttons,
+                         ScreenText()});
         QMessageBox::StandardButton answer = QMessageBox::Ok;
         if (yes_no) {
             answer = QMessageBox::No;
@@ -57,9 +78,15 @@ void Player::Answer() {
         return;
     }
     if (auto* dialog = qobject_cast<QFileDialog*>(modal); dialog && dialog->isVisible()) {
+        QStringList captions{dialog->windowTitle()};
+        for (const char* name : {"fileNameLabel", "fileTypeLabel"}) {
+            const auto* label = dialog->findChild<QLabel*>(QString::fromLatin1(name));
+            captions.push_back(label != nullptr ? label->text() : QString());
+        }
         dialogs.push_back({dialog->acceptMode() == QFileDialog::AcceptSave, dialog->nameFilters(),
                            dialog->defaultSuffix(), dialog->directory().absolutePath(),
-                           !dialog->testOption(QFileDialog::DontConfirmOverwrite)});
+                           !dialog->testOption(QFileDialog::DontConfirmOverwrite),
+                           dialog->windowFlags(), captions, ScreenText()});
         QString file;
         if (!files.empty()) {
             file = files.front();

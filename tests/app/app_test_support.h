@@ -31,6 +31,10 @@ class Player : public QObject {
         bool yes_no;
         bool application_modal;
         bool owned;
+        Qt::WindowFlags flags;
+        QStringList buttons;
+        // What the game window's text window showed while the box was open, in UTF-8.
+        std::string screen;
     };
     struct SeenDialog {
         bool save;
@@ -38,6 +42,10 @@ class Player : public QObject {
         QString default_suffix;
         QString directory;
         bool confirms_overwrite;
+        Qt::WindowFlags flags;
+        // The dialog's title and the labels of its name and type fields.
+        QStringList captions;
+        std::string screen;
     };
 
     Player();

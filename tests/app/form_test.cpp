@@ -5,6 +5,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QTest>
 #include <algorithm>
@@ -194,7 +195,8 @@ TEST_F(FormTest, SaveAndLoadGoThroughTheFileDialogs) {
     ASSERT_EQ(dialog.filters.size(), 2);
     // Both spellings of the extension, so lower-case saves show on a case-sensitive system.
     EXPECT_TRUE(dialog.filters[0].contains("*.nvs") && dialog.filters[0].contains("*.NVS"));
-    EXPECT_EQ(dialog.directory, QFileInfo(QStringLiteral(".")).absoluteFilePath());
+    EXPECT_EQ(dialog.directory,
+              QFileInfo(QString::fromStdString(folder_.path().string())).absoluteFilePath());
     // The default extension was added to the name typed without one.
     EXPECT_TRUE(QFileInfo::exists(save + ".nvs"));
 
@@ -206,6 +208,58 @@ TEST_F(FormTest, SaveAndLoadGoThroughTheFileDialogs) {
     // Cancelling plays nothing: the echo is the last line.
     Enter(*form, QStringLiteral("загрузить"));
     EXPECT_EQ(LastLine(*form), ">загрузить");
+}
+
+// A box or a dialog may wait long for its answer: what the game printed before it, the echo
+// first, is on the screen behind it meanwhile. Neither can be minimised away from the
+// full-screen game, and each stays above it.
+TEST_F(FormTest, BoxesAndDialogsShowWhatWasPrintedAndStayInFront) {
+    auto form = Start();
+    form->showStarted();
+    player_.boxes.clear();
+    Enter(*form, QStringLiteral("выход"));
+    Enter(*form, QStringLiteral("сохранить"));
+    ASSERT_EQ(player_.boxes.size(), 1u);
+    ASSERT_EQ(player_.dialogs.size(), 1u);
+    EXPECT_TRUE(player_.boxes[0].screen.ends_with(">выход\n")) << player_.boxes[0].screen;
+    EXPECT_TRUE(player_.dialogs[0].screen.ends_with(">сохранить\n")) << player_.dialogs[0].screen;
+    for (const Qt::WindowFlags flags : {player_.boxes[0].flags, player_.dialogs[0].flags}) {
+        EXPECT_TRUE(flags.testFlag(Qt::WindowStaysOnTopHint));
+        EXPECT_TRUE(flags.testFlag(Qt::CustomizeWindowHint));
+        EXPECT_FALSE(flags.testFlag(Qt::WindowMinimizeButtonHint));
+        EXPECT_TRUE(flags.testFlag(Qt::WindowCloseButtonHint));
+    }
+}
+
+TEST_F(FormTest, EveryFileDialogStartsInTheGameFolder) {
+    auto form = Start();
+    form->SaveDialog1->setDirectory(QDir::rootPath());
+    form->OpenDialog1->setDirectory(QDir::rootPath());
+    Enter(*form, QStringLiteral("сохранить"));
+    Enter(*form, QStringLiteral("загрузить"));
+    form->SaveDialog1->setDirectory(QDir::rootPath());
+    Enter(*form, QStringLiteral("сохранить"));
+    ASSERT_EQ(player_.dialogs.size(), 3u);
+    const QString game_folder =
+        QFileInfo(QString::fromStdString(folder_.path().string())).absoluteFilePath();
+    for (const auto& dialog : player_.dialogs) {
+        EXPECT_EQ(dialog.directory, game_folder);
+    }
+}
+
+// Qt's own texts around the game are Russian whatever the locale.
+TEST_F(FormTest, QtsButtonsAndDialogsSpeakRussian) {
+    auto form = Start();
+    player_.boxes.clear();
+    Enter(*form, QStringLiteral("выход"));
+    Enter(*form, QStringLiteral("сохранить"));
+    ASSERT_EQ(player_.boxes.size(), 1u);
+    EXPECT_EQ(player_.boxes[0].buttons, (QStringList{"&Да", "&Нет"}));
+    ASSERT_EQ(player_.dialogs.size(), 1u);
+    const QStringList& captions = player_.dialogs[0].captions;
+    ASSERT_EQ(captions.size(), 3);
+    EXPECT_EQ(captions[1], "&Имя файла:");
+    EXPECT_EQ(captions[2], "Типы файлов:");
 }
 
 TEST_F(FormTest, LoadingAMissingFileShowsTheErrorBoxAndGoesOn) {

@@ -291,7 +291,7 @@ else
     depends=$(field Depends)
     wanted=(libc6 libstdc++6 libncursesw6)
     if [ "$with_window" = ON ]; then
-        wanted+=(libqt6widgets6 libqt6gui6 libqt6core6 qt6-qpa-plugins)
+        wanted+=(libqt6widgets6 libqt6gui6 libqt6core6 qt6-qpa-plugins qt6-translations-l10n)
     fi
     depends_names=$(tr ',' '\n' <<<"$depends" | sed 's/^ *//; s/[ (].*//')
     for package in "${wanted[@]}"; do
