@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 // narravox: plays the game in the working directory in a full-screen console window.
 #include <QApplication>
+#include <algorithm>
+#include <cmath>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -28,6 +30,23 @@ constexpr const char* kUsage =
     "\n"
     "Qt's own options, such as -platform NAME, are accepted too. Without a display,\n"
     "narravox-term plays the same game in a terminal.\n";
+
+// The console's 8x16 glyphs are crisp only when each of their pixels is a whole number of
+// device pixels. A fractional scale, of the screen (1.25 or 1.5 on a high-density display) or
+// asked for with QT_SCALE_FACTOR, is rounded down, and the layout is then computed in the
+// pixels that result: the console gets more lines and columns rather than blurred text.
+void UseWholeDevicePixels() {
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
+        Qt::HighDpiScaleFactorRoundingPolicy::Floor);
+    bool ok = false;
+    const double asked = qEnvironmentVariable("QT_SCALE_FACTOR").toDouble(&ok);
+    if (ok && asked > 0) {
+        const int whole = std::max(1, static_cast<int>(std::floor(asked)));
+        if (whole != asked) {
+            qputenv("QT_SCALE_FACTOR", QByteArray::number(whole));
+        }
+    }
+}
 
 }  // namespace
 
@@ -66,6 +85,7 @@ int main(int argc, char** argv) {
                   << "; narravox-term plays the game in a terminal\n";
         return 1;
     }
+    UseWholeDevicePixels();
     QApplication application(argc, argv);
     QApplication::setWindowIcon(narravox::app::WindowIcon());
     narravox::app::InstallRussianTranslation(application);

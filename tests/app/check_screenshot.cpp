@@ -2,7 +2,8 @@
 // Reads a screenshot of the window at 1024x768 back into text, cell by cell, and checks the
 // layout a player should see. Usage: check_screenshot SHOT.png ECHO ANSWER EDIT TITLE, texts in
 // UTF-8: ECHO and ANSWER are consecutive whole lines of the text window, EDIT the command line's
-// text, TITLE the title line's.
+// text, TITLE the title line's. With --scale S SHOT.png TITLE it checks a window drawn at S
+// screen pixels per font pixel: the title line and the prompt.
 #include <QImage>
 #include <cstdio>
 #include <string>
@@ -27,19 +28,40 @@ void Check(bool ok, const std::string& what) {
     failures += ok ? 0 : 1;
 }
 
-// Whether the cell at (x, y) shows exactly the glyph of this code page 1251 byte.
+// Whether the cell at (x, y) shows exactly the glyph of this code page 1251 byte, each of its
+// pixels a block of scale by scale pixels of the screenshot.
 bool CellShows(const QImage& image, int x, int y, unsigned char byte, QRgb foreground,
-               QRgb background) {
+               QRgb background, int scale = 1) {
     const auto& glyph = ConsoleFont()[byte];
-    for (int row = 0; row < 16; ++row) {
-        for (int column = 0; column < 8; ++column) {
-            const bool lit = glyph[static_cast<std::size_t>(row)] & (0x80 >> column);
+    for (int row = 0; row < 16 * scale; ++row) {
+        for (int column = 0; column < 8 * scale; ++column) {
+            const bool lit =
+                glyph[static_cast<std::size_t>(row / scale)] & (0x80 >> (column / scale));
             if (image.pixel(x + column, y + row) != (lit ? foreground : background)) {
                 return false;
             }
         }
     }
     return true;
+}
+
+// The console at a whole number of screenshot pixels per font pixel: the title line's cells
+// from the top left and the prompt in the bottom 24 font pixels, each pixel an exact block.
+int CheckScale(int scale, const QImage& image, const char* title_utf8) {
+    const std::string title = narravox::Utf8ToCp1251Lossy(title_utf8);
+    bool title_shown = true;
+    for (std::size_t i = 0; i < title.size(); ++i) {
+        title_shown =
+            title_shown && CellShows(image, static_cast<int>(i) * 8 * scale, 0,
+                                     static_cast<unsigned char>(title[i]), kBlack, kSilver, scale);
+    }
+    Check(title_shown, "title \"" + std::string(title_utf8) + "\" at " + std::to_string(scale) +
+                           " pixels per font pixel");
+    const int prompt_y = image.height() - 24 * scale;
+    Check(CellShows(image, 0, prompt_y, '>', kSilver, kBlack, scale),
+          "\">\" at (0, " + std::to_string(prompt_y) + ") at " + std::to_string(scale) +
+              " pixels per font pixel");
+    return failures == 0 ? 0 : 1;
 }
 
 // The first code page 1251 byte whose glyph fills the cell exactly, or '?' when none does.
@@ -91,6 +113,11 @@ bool RowIs(const QImage& image, int y, QRgb colour) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 5 && std::string(argv[1]) == "--scale") {
+        const QImage image =
+            QImage(QString::fromLocal8Bit(argv[3])).convertToFormat(QImage::Format_RGB32);
+        return CheckScale(std::stoi(argv[2]), image, argv[4]);
+    }
     if (argc != 6) {
         std::fprintf(stderr, "usage: check_screenshot SHOT.png ECHO ANSWER EDIT TITLE\n");
         return 2;

@@ -159,3 +159,27 @@ kill "$pid"
 wait "$pid" 2>/dev/null || true
 pid=
 echo "ok: the error box is captioned with the program's Cyrillic name"
+
+# At every scale the glyphs are drawn with a whole number of screen pixels per font pixel (the
+# largest the scale allows), and the layout follows: the title from the top left, the prompt
+# in the bottom 24 font pixels.
+cd "$work/game"
+for factor in 1.25 1.5 2 3; do
+    QT_SCALE_FACTOR=$factor "$narravox" &
+    pid=$!
+    box=$(wait_for_window '!!!Внимание!!!')
+    keys_to "$box" Return
+    wait_for_window 'Narravox Engine III' >/dev/null
+    whole=${factor%.*}
+    shot="$artefacts/narravox-scale-$factor.png"
+    for _ in $(seq 20); do
+        sleep 0.5
+        import -window root "$shot"
+        "$check_screenshot" --scale "$whole" "$shot" ' Двор' >/dev/null 2>&1 && break
+    done
+    "$check_screenshot" --scale "$whole" "$shot" ' Двор'
+    kill "$pid"
+    wait "$pid" 2>/dev/null || true
+    pid=
+    echo "ok: QT_SCALE_FACTOR=$factor draws at $whole screen pixels per font pixel"
+done
