@@ -16,6 +16,7 @@
 #include <string_view>
 #include <utility>
 
+#include "accessibility.h"
 #include "console_font.h"
 #include "console_label.h"
 #include "cp1251.h"
@@ -223,6 +224,9 @@ void CommandLine::changed(const Snapshot& before) {
 }
 
 void CommandLine::notifyAccessibility(const Snapshot& before) {
+    // Screen readers see the command line as the end of the console's text, so positions count
+    // from the console's top.
+    const int base = CommandLineTextOffset(this);
     if (before.text != text_) {
         // Only the part that differs is reported, so that a screen reader speaks what was typed
         // or erased rather than the whole line again.
@@ -240,11 +244,13 @@ void CommandLine::notifyAccessibility(const Snapshot& before) {
         const auto removed = old_text.substr(prefix, old_text.size() - prefix - suffix);
         const auto inserted = new_text.substr(prefix, new_text.size() - prefix - suffix);
         if (!removed.empty()) {
-            QAccessibleTextRemoveEvent event(this, static_cast<int>(prefix), Unicode(removed));
+            QAccessibleTextRemoveEvent event(this, base + static_cast<int>(prefix),
+                                             Unicode(removed));
             QAccessible::updateAccessibility(&event);
         }
         if (!inserted.empty()) {
-            QAccessibleTextInsertEvent event(this, static_cast<int>(prefix), Unicode(inserted));
+            QAccessibleTextInsertEvent event(this, base + static_cast<int>(prefix),
+                                             Unicode(inserted));
             QAccessible::updateAccessibility(&event);
         }
     }
@@ -252,11 +258,11 @@ void CommandLine::notifyAccessibility(const Snapshot& before) {
     const int old_end = std::max(before.anchor, before.cursor);
     if ((old_start != old_end || hasSelectedText()) &&
         (old_start != selectionStart() || old_end != selectionEnd())) {
-        QAccessibleTextSelectionEvent event(this, selectionStart(), selectionEnd());
-        event.setCursorPosition(cursor_);
+        QAccessibleTextSelectionEvent event(this, base + selectionStart(), base + selectionEnd());
+        event.setCursorPosition(base + cursor_);
         QAccessible::updateAccessibility(&event);
     } else if (before.cursor != cursor_) {
-        QAccessibleTextCursorEvent event(this, cursor_);
+        QAccessibleTextCursorEvent event(this, base + cursor_);
         QAccessible::updateAccessibility(&event);
     }
 }

@@ -3,7 +3,9 @@
 
 #include <QPainter>
 #include <string_view>
+#include <utility>
 
+#include "accessibility.h"
 #include "cp1251.h"
 #include "layout.h"
 
@@ -31,8 +33,9 @@ void ConsoleLabel::setText(const QByteArray& cp1251) {
     if (cp1251 == text_) {
         return;
     }
-    text_ = cp1251;
+    const QByteArray before = std::exchange(text_, cp1251);
     update();
+    AnnounceLabelChange(this, before);
 }
 
 QString ConsoleLabel::unicodeText() const {

@@ -15,6 +15,7 @@
 #include <thread>
 #include <utility>
 
+#include "accessibility.h"
 #include "console/emblem.h"
 #include "cp1251.h"
 #include "frontend_rules.h"
@@ -136,6 +137,8 @@ void TForm1::showStarted() {
     raise();
     activateWindow();
     Edit->setFocus();
+    // A screen reader hears the start-up text once the command line has the focus.
+    announce_start_ = start_result_ == StartResult::kStarted;
 }
 
 void TForm1::FormClose() {
@@ -164,6 +167,14 @@ void TForm1::ApplyLayout() {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Edit && event->type() == QEvent::FocusIn &&
+        std::exchange(announce_start_, false)) {
+        // The banner, the game's information and the first location were printed while the
+        // window was hidden, where no screen reader heard them. The focus is announced after
+        // this event, and screen readers speak new text only where the focus is: the text
+        // follows once the event loop is back.
+        QTimer::singleShot(0, this, [this] { AnnounceTextWindowAgain(TextWindow); });
+    }
     if (watched == Edit && event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (in_event_) {
@@ -255,10 +266,9 @@ void TForm1::RefreshTextWindow() {
     for (std::size_t i = 0; i < first; ++i) {
         position += static_cast<int>(lines[i].size()) + 1;
     }
+    // Screen readers were told by the text window itself, which knows what left its top.
     for (std::size_t i = first; i < lines.size(); ++i) {
         const QString line = FromCp1251(Bytes(lines[i]));
-        QAccessibleTextInsertEvent inserted(TextWindow, position, line);
-        QAccessible::updateAccessibility(&inserted);
         emit lineAnnounced(position, line);
         position += static_cast<int>(lines[i].size()) + 1;
     }
@@ -327,9 +337,8 @@ std::optional<std::string> TForm1::ChooseFile(FileChoice choice) {
 }
 
 void TForm1::SetTitle(std::string_view text) {
+    // The title line tells screen readers itself, and the window takes its name from it.
     Title->setText(Bytes(text));
-    QAccessibleEvent changed(Title, QAccessible::NameChanged);
-    QAccessible::updateAccessibility(&changed);
 }
 
 void TForm1::ShowPrintedText() {

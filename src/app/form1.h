@@ -93,6 +93,8 @@ class TForm1 : public QWidget, public Host {
     // An event is being handled by the session; a close request waits until it has returned.
     bool in_event_ = false;
     bool close_pending_ = false;
+    // The window has just been shown: the start-up text is told to screen readers again.
+    bool announce_start_ = false;
 };
 
 // The one main window, set while it exists.
