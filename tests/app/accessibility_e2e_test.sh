@@ -9,6 +9,7 @@
 #
 # Usage: accessibility_e2e_test.sh NARRAVOX NARRAVOX_PLY DEMO_SOURCE ARTEFACT_FOLDER
 set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
 
 if [ "${1:-}" != --inside-session ]; then
     for tool in xvfb-run dbus-run-session xdotool orca /usr/libexec/at-spi-bus-launcher; do
@@ -78,19 +79,8 @@ cd "$work/demo"
 "$narravox" &
 pids+=($!)
 
-# Waits up to thirty seconds for a visible window with this exact name; prints its id.
-wait_for_window() {
-    for _ in $(seq 300); do
-        if id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1) &&
-            [ -n "$id" ]; then
-            echo "$id"
-            return 0
-        fi
-        sleep 0.1
-    done
-    echo "no window named \"$1\" appeared" >&2
-    return 1
-}
+# wait_for_window NAME
+source "$here/x11_windows.sh"
 
 # What Orca spoke, one utterance per line (line feeds inside an utterance become spaces).
 speech() {

@@ -7,6 +7,7 @@
 #
 # Usage: end_to_end_test.sh NARRAVOX NARRAVOX_PLY TEST_GAME_SOURCE CHECK_SCREENSHOT ARTEFACT_FOLDER
 set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
 
 if [ "${1:-}" != --inside-display ]; then
     for tool in xvfb-run xdotool import; do
@@ -33,20 +34,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Waits up to ten seconds for a visible window with this exact name; prints its id.
-wait_for_window() {
-    for _ in $(seq 100); do
-        if id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1) &&
-            [ -n "$id" ]; then
-            echo "$id"
-            return 0
-        fi
-        sleep 0.1
-    done
-    echo "no window named \"$1\" appeared" >&2
-    xdotool search --name . getwindowname %@ >&2 || true
-    return 1
-}
+# wait_for_window NAME
+source "$here/x11_windows.sh"
 
 # Gives a window the keyboard and presses keys there, through the X server as a keyboard does.
 keys_to() {
