@@ -372,6 +372,11 @@ int CommandLineTextOffset(const QWidget* command_line) {
 }
 
 void AnnounceLabelChange(QWidget* label, const QByteArray& before) {
+    // Working out the change costs a comparison of the whole screen; nobody listens without a
+    // screen reader.
+    if (!QAccessible::isActive()) {
+        return;
+    }
     TForm1* form = ConsoleOf(label);
     if (!form || !form->Edit) {
         return;
@@ -391,6 +396,9 @@ void AnnounceLabelChange(QWidget* label, const QByteArray& before) {
 }
 
 void AnnounceTextWindowAgain(QWidget* text_window) {
+    if (!QAccessible::isActive()) {
+        return;
+    }
     TForm1* form = ConsoleOf(text_window);
     if (!form || !form->Edit || text_window != form->TextWindow) {
         return;
