@@ -227,8 +227,19 @@ TEST_F(TermAtATerminal, PlainModeTabCompletesSaveNamesNeverTheGamesFiles) {
     tmux_.Keys("'па' Tab Enter");
     screen = tmux_.WaitFor("Файл партия-1.nvs уже существует. Заменить его?");
     tmux_.Keys("'да' Enter");
+    // Ctrl+D ends the game at the command prompt; typed before the save is done, the terminal
+    // could take it for the end of a line still being read, so the prompt is waited for.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        screen = tmux_.Screen();
+        const auto last = std::find_if(screen.rbegin(), screen.rend(),
+                                       [](const std::string& row) { return !row.empty(); });
+        if (last != screen.rend() && *last == ">") {
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
     tmux_.Keys("C-d");
-    EXPECT_EQ(Status(), "0\n");
+    EXPECT_EQ(Status(), "0\n") << tmux_.Join(tmux_.Screen());
     EXPECT_FALSE(ReadFile(folder_ / "партия-1.nvs").empty()) << "the completed name was saved";
 }
 
