@@ -12,7 +12,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 
 if [ "${1:-}" != --inside-session ]; then
-    for tool in xvfb-run dbus-run-session xdotool orca /usr/libexec/at-spi-bus-launcher; do
+    for tool in xvfb-run dbus-run-session xdotool setxkbmap orca /usr/libexec/at-spi-bus-launcher; do
         if ! command -v "$tool" >/dev/null; then
             echo "skipped: $tool is not installed" >&2
             exit 77
@@ -60,6 +60,11 @@ if orca.debug.debugFile:
     orca.debug.debugFile.reconfigure(line_buffering=True)
 EOF
 export QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_ACCESSIBILITY=1
+# A Russian keyboard, as a Russian player has: xdotool then types each Cyrillic letter with a
+# key of its own. On the default layout it lends one spare key every letter in turn, and a
+# letter that the program reads late, as it does while it asks the screen reader about every
+# key, comes out as the next one's or not at all.
+setxkbmap -layout ru
 
 /usr/libexec/at-spi-bus-launcher --launch-immediately &
 pids+=($!)
@@ -107,23 +112,25 @@ xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --syn
 sleep 3
 
 # Types a command and waits up to six seconds for Orca to say something matching a pattern.
-# With a screen reader listening, Qt asks the accessibility bus about every key, and under load
-# an answer that comes too late loses the key: a command that came out misspelt is typed again,
-# up to three times, the line cleared first.
+# Should a key still be lost on a loaded machine, the command is typed again, up to three times,
+# the line cleared first.
 play() {
     for _ in 1 2 3; do
-        xdotool key ctrl+a BackSpace
+        xdotool key End shift+Home BackSpace
         xdotool type --delay 60 "$1"
         xdotool key Return
         for _ in $(seq 12); do
             sleep 0.5
-            speech | grep -q -- "$2" && return 0
+            if speech | grep -q -- "$2"; then
+                return 0
+            fi
         done
     done
+    said "$2"
 }
 play 'осмотреться' ">осмотреться *Вы на старом деревянном причале"
 play 'север' "Каменистая тропа петляет"
-xdotool key ctrl+a BackSpace F3
+xdotool key End shift+Home BackSpace F3
 sleep 3
 
 said "Причал frame"
