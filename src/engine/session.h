@@ -55,8 +55,11 @@ class Session {
     Game& game() { return game_; }
     const Game& game() const { return game_; }
 
-  private:
+    // The error box of an input/output failure, captioned with the program's title; for a
+    // front-end whose own step of an event fails, such as keeping a saved game.
     void ReportIoError(int code);
+
+  private:
 
     Host& host_;
     std::string program_title_;

@@ -1,65 +1,27 @@
 // SPDX-License-Identifier: MIT
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <memory>
 
 #include "edited_input.h"
 #include "full_screen.h"
-#include "narravox_version.h"
 #include "options.h"
+#include "program_start.h"
 #include "stream_mode.h"
 #include "terminal_check.h"
 
 int main(int argc, char** argv) {
     using namespace narravox::term;
     const std::string program_path = argc > 0 ? argv[0] : "narravox-term";
-    const std::string program_name = std::filesystem::path(program_path).filename().string();
-
-    const ParseResult parsed = ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
-    if (!parsed.options) {
-        std::cerr << program_name << ": " << parsed.error << "\n"
-                  << "Try \"" << program_name << " --help\".\n";
-        return 2;
+    ProgramStart start;
+    StartProgram(start, argc, argv, std::cout, std::cerr);
+    if (start.exit_status) {
+        return *start.exit_status;
     }
-    const Options& options = *parsed.options;
-    if (options.help) {
-        std::cout << UsageText(program_name);
-        return 0;
-    }
-    if (options.version) {
-        std::cout << program_name << " " << narravox::kVersion << "\n";
-        return 0;
-    }
-    // A relative transcript path names a file where the player started, like every other
-    // path typed on a command line, and not one inside the game's folder.
-    std::string transcript_path = options.transcript_path;
-    if (!transcript_path.empty()) {
-        std::error_code error;
-        const auto absolute = std::filesystem::absolute(transcript_path, error);
-        if (!error) {
-            transcript_path = absolute.string();
-        }
-    }
-    if (!options.game_folder.empty() && ::chdir(options.game_folder.c_str()) != 0) {
-        std::cerr << program_name << ": cannot change into " << options.game_folder << ": "
-                  << std::strerror(errno) << "\n";
-        return 1;
-    }
-    std::ofstream transcript_file;
-    if (!transcript_path.empty()) {
-        transcript_file.open(transcript_path, std::ios::app | std::ios::binary);
-        if (!transcript_file) {
-            std::cerr << program_name << ": cannot open " << options.transcript_path << ": "
-                      << std::strerror(errno) << "\n";
-            return 1;
-        }
-    }
-    std::ostream* transcript = transcript_path.empty() ? nullptr : &transcript_file;
+    const Options& options = start.options;
+    const std::string& program_name = start.program_name;
+    std::ostream* transcript = start.transcript();
 
     Mode mode = ChooseMode(options, ::isatty(STDIN_FILENO) == 1, ::isatty(STDOUT_FILENO) == 1);
     // A terminal that cannot put its cursor anywhere (TERM=dumb in an Emacs shell buffer, an

@@ -77,6 +77,14 @@ bool CopyFromMapping(char* out, const char* from, std::size_t count) {
     return true;
 }
 
+// In the browser a "mapping" is a copy of the whole window into memory on every call, far
+// slower than reading what is needed, so there the files are only ever read.
+#ifdef __EMSCRIPTEN__
+constexpr bool kMapsFiles = false;
+#else
+constexpr bool kMapsFiles = true;
+#endif
+
 bool IsPlainFile(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
@@ -129,7 +137,7 @@ DataFile::DataFile(const std::string& path) {
         throw IoError(kErrorAccessDenied);
     }
     size_ = info.st_size;
-    if (size_ > 0) {
+    if (kMapsFiles && size_ > 0) {
         InstallBusErrorGuard();
         mappable_ = true;
     }
@@ -190,7 +198,8 @@ bool DataFile::Refill() {
     const std::size_t first_read = mappable_ ? kSmallMappedRead : kSmallRead;
     const std::size_t length = reading_on ? std::min(2 * last_read_, kMaxRead) : first_read;
     if (!buffer_) {
-        buffer_ = std::make_unique_for_overwrite<char[]>(kMaxRead);
+        // Left uninitialised: every byte is written before it is read.
+        buffer_.reset(new char[kMaxRead]);
     }
     ssize_t got;
     if (MapAround(position_)) {
