@@ -1,7 +1,8 @@
 #!/bin/sh
 # SPDX-License-Identifier: MIT
-# Plays the demo game from start to ending through narravox-term in batch mode, one command a
-# line of the walkthrough, and compares the transcript with the expected one byte for byte.
+# Plays the demo game from start to ending through narravox-term in batch mode (or another
+# program with that batch mode, such as narravox-node), one command a line of the walkthrough,
+# and compares the transcript with the expected one byte for byte.
 #
 # Usage: walkthrough_test.sh NARRAVOX_TERM GAME_FOLDER WALKTHROUGH EXPECTED
 # To accept a changed transcript, run with UPDATE=1: EXPECTED is then rewritten.
@@ -16,7 +17,7 @@ status=0
 "$term" --batch --columns 80 --lines 24 --game "$game" <"$walkthrough" >"$work/actual" \
     2>"$work/err" || status=$?
 if [ "$status" != 0 ]; then
-    echo "FAILED: narravox-term ended with status $status" >&2
+    echo "FAILED: $(basename "$term") ended with status $status" >&2
     cat "$work/err" >&2
     exit 1
 fi
