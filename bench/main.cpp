@@ -3,6 +3,7 @@
 // code with its floor or baseline as a ratio, and whether each target holds.
 //
 //   narravox_bench [--quick] [Google Benchmark flags]
+//   narravox_bench --write-game MEGABYTES FOLDER
 //
 // --quick runs every comparison once on small inputs, which checks that our code and its floor
 // compute the same result; that is what CI runs. A comparison whose two sides disagree is
@@ -13,11 +14,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "bench_support.h"
+#include "cp1251.h"
 
 namespace narravox::bench {
 namespace {
@@ -106,6 +109,19 @@ int Summarize(const Plan& plan, const RecordingReporter& reporter, bool judge) {
     return failing;
 }
 
+// Writes the large game of the turn benchmarks into `folder` and prints the command its turn
+// plays, so that other players of the same engine (node, a browser) can be timed on it.
+int WriteGameFor(const std::string& megabytes, const std::string& folder) {
+    const auto game = WriteLargeGame(std::stoul(megabytes) << 20, 4000);
+    std::filesystem::create_directories(folder);
+    for (const char* name : {"Commands.ply", "Scenario.ply"}) {
+        std::filesystem::copy_file(game->folder / name, std::filesystem::path(folder) / name,
+                                   std::filesystem::copy_options::overwrite_existing);
+    }
+    std::printf("%s\n", Cp1251ToUtf8(game->command).c_str());
+    return 0;
+}
+
 }  // namespace
 }  // namespace narravox::bench
 
@@ -113,6 +129,9 @@ int main(int argc, char** argv) {
     using namespace narravox::bench;
     if (argc > 1 && argv[1] == kMeasureFlag) {
         return RunMeasureHelper(argc - 2, argv + 2);
+    }
+    if (argc == 4 && std::strcmp(argv[1], "--write-game") == 0) {
+        return WriteGameFor(argv[2], argv[3]);
     }
     Config config;
     std::vector<char*> arguments;
