@@ -119,7 +119,39 @@ std::string DataFilePath(std::string_view folder, std::string_view file_name) {
     return path;
 }
 
+#ifdef __EMSCRIPTEN__
+namespace {
+
+// The kernel refuses a name longer than a file name may be before it looks for the file;
+// Emscripten's file systems report such a file as missing instead. The same walk here gives
+// the player the same box as on the desktop: a component too long is an invalid file name,
+// unless a folder before it is missing.
+void RefuseOverlongName(const std::string& path) {
+    constexpr std::size_t kMaxNameBytes = 255;
+    std::size_t start = 0;
+    while (start < path.size()) {
+        std::size_t end = path.find('/', start);
+        if (end == std::string::npos) {
+            end = path.size();
+        }
+        if (end - start > kMaxNameBytes) {
+            throw IoError(kErrorInvalidFilename);
+        }
+        struct stat info {};
+        if (end > 0 && end < path.size() && ::stat(path.substr(0, end).c_str(), &info) != 0) {
+            return;
+        }
+        start = end + 1;
+    }
+}
+
+}  // namespace
+#endif
+
 DataFile::DataFile(const std::string& path) {
+#ifdef __EMSCRIPTEN__
+    RefuseOverlongName(path);
+#endif
     // Non-blocking, so that a named pipe put in a game's place cannot stall the open; it is
     // refused below like any other file that is not a plain file.
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
