@@ -1004,6 +1004,44 @@ class PacingTest(BrowserCase):
         self.assertEqual(snap.command, '', 'the held Enter did not take the command line')
 
 
+    def test_paced_text_inside_the_deepest_conditions(self):
+        """A box or a paced line waits with the engine's whole stack put aside; the deepest
+        nesting of conditions the compiler allows must fit the room kept for it."""
+        source_folder = tempfile.mkdtemp(prefix='narravox-deep-')
+        try:
+            indent = ' ' * 12
+            body = []
+            for _ in range(64):
+                body.append(indent + 'if not флаг:')
+                indent += '    '
+            body += [indent + 'center on', indent + 'text "глубоко\\nвнутри"',
+                     indent + 'center off', indent + 'text "конец"']
+            source = os.path.join(source_folder, 'deep.nvx')
+            with open(source, 'w', encoding='utf-8') as stream:
+                stream.write('\n'.join([
+                    'info "Глубоко."', 'start Комната', 'arrival осмотреться', '',
+                    'verb осмотреться: осмотреться', 'verb тест: тест', '',
+                    'location Комната', '    object:', '        on осмотреться:',
+                    '            text "Комната."', '        on тест:'] + body) + '\n')
+            game = os.path.join(source_folder, 'game')
+            subprocess.run([OPTIONS.ply, 'build', source, '-o', game], check=True,
+                           capture_output=True)
+            BrowserCase.site.add_game('deep', game)
+            snap = self.page.open('?game=deep')
+            self.assertEqual(snap.box and snap.box['caption'], '!!!Внимание!!!', snap.describe())
+            self.page.keys(Keys.ENTER)
+            self.page.settle(LOAD_TIMEOUT)
+            self.page.command_line().send_keys('тест' + Keys.ENTER)
+            snap = self.page.wait(lambda s: s.busy is False and 'конец' in ' '.join(s.lines),
+                                  'the paced lines deep inside the conditions', LOAD_TIMEOUT)
+            lines, columns = self.page.size()
+            reference = run_batch(game, ['тест'], columns, lines)
+            self.assertEqual(reference.status, 0, 'narravox-term failed: ' + reference.stderr)
+            self.assertScreen(reference.lines, snap, lines, 'paced text 64 conditions deep')
+        finally:
+            shutil.rmtree(source_folder, ignore_errors=True)
+
+
 class ScreenshotTest(BrowserCase):
     """The console as drawn: its cells read back from a screenshot into the page's text."""
 
@@ -1104,6 +1142,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split('\n\n')[0])
     parser.add_argument('--site', required=True, help='the built site folder')
     parser.add_argument('--term', required=True, help='narravox-term, the reference')
+    parser.add_argument('--ply', required=True, help='narravox-ply, to compile test games')
     parser.add_argument('--demo-source', required=True,
                         help='games/demo: walkthrough.txt, walkthrough.out, demo.nvx')
     parser.add_argument('--font', default=os.path.join(
@@ -1115,6 +1154,7 @@ def main():
     OPTIONS, rest = parser.parse_known_args()
     OPTIONS.site = os.path.abspath(OPTIONS.site)
     OPTIONS.term = os.path.abspath(OPTIONS.term)
+    OPTIONS.ply = os.path.abspath(OPTIONS.ply)
     OPTIONS.demo_source = os.path.abspath(OPTIONS.demo_source)
     for path in (OPTIONS.chromium, OPTIONS.chromedriver):
         if not os.path.exists(path):
