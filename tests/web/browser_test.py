@@ -873,6 +873,21 @@ class SavedGameTest(BrowserCase):
                          'the inventory and the look after loading')
         self.assertEqual(self.title(), ' Сторожка', 'the title after loading')
 
+    def test_a_name_with_another_extension_is_still_kept(self):
+        # Typed as the player likes: the save is still a .nvs file that the browser keeps.
+        self.page.start_demo()
+        self.page.play(['с'])
+        boxes = self.page.play(['сохранить', 'склон.txt'])
+        self.assertEqual(boxes, [], 'saving showed a box')
+        stored = self.page.driver.execute_async_script(INDEXEDDB_KEYS)
+        self.assertTrue(any(key.endswith('/склон.txt') for key in stored),
+                        'the save is not kept in IndexedDB; its keys: %r' % stored)
+        self.page.start_demo()
+        boxes = self.page.play(['загрузить', 'склон.txt'])
+        self.assertEqual(boxes, [], 'loading showed a box')
+        self.page.settle()
+        self.assertNotEqual(self.title(), ' Причал', 'the save did not take the player uphill')
+
     def title(self):
         return self.page.driver.find_element(By.ID, 'title-line').get_attribute('textContent')
 

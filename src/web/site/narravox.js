@@ -862,10 +862,14 @@
       return dialog('file-dialog', 'Сохранить игру', (box, finish) => {
         const name = element('input', {id: 'file-name', type: 'text', value: suggestName(),
           autocomplete: 'off', spellcheck: false});
+        // Every save is a .nvs file: a name with another extension would be written where the
+        // browser never looks for saves (or over the game's own files) and lost on reload.
         const save = button('Сохранить', () => {
-          if (validName(name.value.trim())) finish(name.value.trim());
+          const chosen = name.value.trim();
+          const bare = chosen.replace(/\.nvs$/i, '');
+          if (validName(bare)) finish(`${bare}.nvs`);
         });
-        const update = () => { save.disabled = !validName(name.value.trim()); };
+        const update = () => { save.disabled = !validName(name.value.trim().replace(/\.nvs$/i, '')); };
         name.oninput = update;
         name.onkeydown = (e) => {
           if (e.key === 'Enter') {
