@@ -4,13 +4,16 @@
 # the file list, the programs and the demo as installed, the launcher's copy of the demo, the
 # desktop files, the icons and the manuals; then builds the Debian package and reads it back.
 # Usage: install_test.sh BUILD_DIR VERSION WITH_WINDOW(ON|OFF) SOURCE_DIR [HARDENED(ON|OFF)]
+#        [WITH_WEB(ON|OFF)]
 # HARDENED is OFF for a build with the sanitizers, which leave out the hardening of a package.
+# WITH_WEB is ON for a build given a web build, whose player template is installed.
 set -euo pipefail
 build=$1
 version=$2
 with_window=$3
 source=$4
 hardened=${5:-ON}
+with_web=${6:-OFF}
 
 needed=(cmake cpack dpkg-deb man gzip cmp lintian)
 if [ "$with_window" = ON ]; then
@@ -61,6 +64,9 @@ expected=$work/expected-files
 ./usr/share/narravox/demo/Read1st!.txt
 ./usr/share/narravox/demo/Scenario.ply
 EOF
+    if [ "$with_web" = ON ]; then
+        echo ./usr/share/narravox/web/player-template.html
+    fi
     if [ "$with_window" = ON ]; then
         cat <<EOF
 ./usr/games/narravox
@@ -278,6 +284,19 @@ if [ ${#debs[@]} -ne 1 ] || [ ! -f "${debs[0]}" ]; then
     fail "cpack made no narravox_${version}_*.deb"
 else
     deb=${debs[0]}
+    # The package's narravox-ply publishes a game with the player template the package holds,
+    # the same page as the build's own.
+    if [ "$with_web" = ON ]; then
+        dpkg-deb -x "$deb" "$work/from-deb"
+        "$work/from-deb/usr/games/narravox-ply" publish "$source/games/demo/demo.nvx" \
+            -o "$work/deb-demo.html" || fail "the package's narravox-ply cannot publish the demo"
+        "$build/tools/ply/narravox-ply" publish "$source/games/demo/demo.nvx" \
+            -o "$work/build-demo.html" || fail "the build's narravox-ply cannot publish the demo"
+        cmp -s "$work/deb-demo.html" "$work/build-demo.html" ||
+            fail "the demo published by the package differs from the build's"
+        grep -q 'id="narravox-game"' "$work/deb-demo.html" ||
+            fail "the page published by the package holds no game"
+    fi
     field() {
         dpkg-deb -f "$deb" "$1"
     }

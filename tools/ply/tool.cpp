@@ -11,6 +11,7 @@
 #include "decompiler.h"
 #include "lint.h"
 #include "narravox_version.h"
+#include "publish.h"
 #include "reader.h"
 
 namespace narravox::ply {
@@ -26,6 +27,8 @@ constexpr const char* kUsage =
     "usage: narravox-ply build SOURCE -o DIR\n"
     "       narravox-ply dump DIR | COMMANDS SCENARIO [-o FILE]\n"
     "       narravox-ply check DIR | COMMANDS SCENARIO\n"
+    "       narravox-ply publish SOURCE | DIR -o PAGE.html [--title TEXT] [--readme FILE]\n"
+    "                    [--template FILE]\n"
     "       narravox-ply --help | --version\n";
 
 std::optional<std::string> ReadWhole(const fs::path& path, std::ostream& err) {
@@ -62,17 +65,31 @@ bool WriteWhole(const fs::path& path, const std::string& data, std::ostream& err
 struct Options {
     std::vector<std::string> inputs;
     std::optional<std::string> output;
+    std::optional<std::string> title;
+    std::optional<std::string> readme;
+    std::optional<std::string> player_template;
 };
 
 std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::ostream& err) {
     Options options;
+    const bool publishing = args[0] == "publish";
     for (std::size_t i = 1; i < args.size(); ++i) {
+        std::optional<std::string>* value = nullptr;
         if (args[i] == "-o") {
-            if (i + 1 >= args.size() || options.output) {
+            value = &options.output;
+        } else if (publishing && args[i] == "--title") {
+            value = &options.title;
+        } else if (publishing && args[i] == "--readme") {
+            value = &options.readme;
+        } else if (publishing && args[i] == "--template") {
+            value = &options.player_template;
+        }
+        if (value != nullptr) {
+            if (i + 1 >= args.size() || *value) {
                 err << kUsage;
                 return std::nullopt;
             }
-            options.output = args[++i];
+            *value = args[++i];
         } else {
             options.inputs.push_back(args[i]);
         }
@@ -185,6 +202,140 @@ int Check(const Options& options, std::ostream& out, std::ostream& err) {
     return errors > 0 ? 1 : 0;
 }
 
+// Writes a file whole under a temporary name first, so that a failure leaves whatever the path
+// held before.
+bool ReplaceWhole(const fs::path& path, const std::string& data, std::ostream& err) {
+    fs::path temporary = path;
+    temporary += ".part";
+    if (!WriteWhole(temporary, data, err)) {
+        std::error_code ignored;
+        fs::remove(temporary, ignored);
+        return false;
+    }
+    std::error_code code;
+    fs::rename(temporary, path, code);
+    if (code) {
+        err << path.string() << ": cannot write: " << code.message() << "\n";
+        fs::remove(temporary, code);
+        return false;
+    }
+    return true;
+}
+
+// The player template: the one named, or the first of the places it is installed to.
+std::optional<std::string> FindPlayerTemplate(const Options& options,
+                                              const std::vector<std::string>& places,
+                                              std::ostream& err) {
+    if (options.player_template) {
+        return ReadWhole(*options.player_template, err);
+    }
+    std::error_code code;
+    for (const std::string& place : places) {
+        if (fs::is_regular_file(place, code)) {
+            return ReadWhole(place, err);
+        }
+    }
+    err << "narravox-ply: no player template (player-template.html) beside narravox-ply or in";
+    for (const std::string& place : places) {
+        err << " " << fs::path(place).parent_path().string();
+    }
+    err << ".\nThe web build makes one: cmake --preset web && cmake --build --preset web writes "
+           "build/web/player-template.html;\ngive it with --template FILE, or install the "
+           "narravox package, which holds it.\n";
+    return std::nullopt;
+}
+
+int Publish(const Options& options, const std::vector<std::string>& template_places,
+            std::ostream& err) {
+    if (options.inputs.size() != 1 || !options.output) {
+        err << kUsage;
+        return 2;
+    }
+    const auto player_template = FindPlayerTemplate(options, template_places, err);
+    if (!player_template) {
+        return 1;
+    }
+    const fs::path input = options.inputs[0];
+    std::error_code code;
+    const bool folder = fs::is_directory(input, code);
+    PublishedGame game;
+    std::string default_title;
+    fs::path readme_path;
+    if (folder) {
+        const auto files = ReadGameFiles(options, err);
+        if (!files) {
+            return 1;
+        }
+        game.commands = files->commands;
+        game.scenario = files->scenario;
+        fs::path named = fs::absolute(input, code).lexically_normal();
+        if (!named.has_filename()) {
+            named = named.parent_path();
+        }
+        default_title = named.filename().string();
+        readme_path = input / "Read1st!.txt";
+    } else {
+        const auto source = ReadWhole(input, err);
+        if (!source) {
+            return 1;
+        }
+        CompileResult result = Compile(*source);
+        for (const Finding& finding : result.findings) {
+            err << FormatFinding(input.string(), finding) << "\n";
+        }
+        if (!result.ok) {
+            return 1;
+        }
+        game.commands = std::move(result.commands);
+        game.scenario = std::move(result.scenario);
+        default_title = input.stem().string();
+        readme_path = input.parent_path() / "Read1st!.txt";
+    }
+    // What check refuses, no player should be given.
+    const std::vector<Finding> findings = CheckGame(game.commands, game.scenario);
+    if (HasErrors(findings)) {
+        const auto paths = folder ? DataFiles(options.inputs, err)
+                                  : std::optional(std::pair(fs::path(kCommandsFileName),
+                                                            fs::path(kScenarioFileName)));
+        int errors = 0;
+        for (const Finding& finding : findings) {
+            if (finding.severity != Severity::kError) {
+                continue;
+            }
+            const fs::path& path = finding.file == FileKind::kCommands ? paths->first
+                                                                       : paths->second;
+            err << FormatFinding(path.string(), finding) << "\n";
+            ++errors;
+        }
+        err << errors << " error(s): not published\n";
+        return 1;
+    }
+    std::vector<Finding> ignored;
+    game.title = options.title ? *options.title
+                               : TitleFromInfo(ReadScenario(game.scenario, ignored).info);
+    if (game.title.empty()) {
+        game.title = default_title;
+    }
+    if (options.readme) {
+        const auto readme = ReadWhole(*options.readme, err);
+        if (!readme) {
+            return 1;
+        }
+        game.readme = ReadmeText(*readme);
+    } else if (fs::is_regular_file(readme_path, code)) {
+        if (const auto readme = ReadWhole(readme_path, err)) {
+            game.readme = ReadmeText(*readme);
+        }
+    }
+    const auto page = PublishPage(*player_template, game);
+    if (!page) {
+        err << (options.player_template ? *options.player_template : std::string("the template"))
+            << ": not a player template of this version (a place for the game is missing)\n";
+        return 1;
+    }
+    return ReplaceWhole(*options.output, *page, err) ? 0 : 2;
+}
+
 }  // namespace
 
 std::vector<Finding> CheckGame(std::string_view commands, std::string_view scenario) {
@@ -199,7 +350,8 @@ std::vector<Finding> CheckGame(std::string_view commands, std::string_view scena
     return findings;
 }
 
-int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+            const std::vector<std::string>& template_places) {
     // Asked for, the usage is the answer and goes where answers go; after a mistake it is an
     // error message.
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
@@ -226,6 +378,9 @@ int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     }
     if (args[0] == "check") {
         return Check(*options, out, err);
+    }
+    if (args[0] == "publish") {
+        return Publish(*options, template_places, err);
     }
     err << kUsage;
     return 2;

@@ -1238,15 +1238,63 @@
     emblem = Array.from(ints.subarray(emblemAt, emblemAt + size));
   }
 
+  // ----- A published game: one file holding the page, the engine and the game
+
+  // The JSON that narravox-ply publish puts into the page, or null on the served page.
+  function publishedGame() {
+    const holder = document.getElementById('narravox-game');
+    if (!holder) return null;
+    try {
+      return JSON.parse(holder.textContent);
+    } catch (error) {
+      return null;
+    }
+  }
+
+  function fromBase64(text) {
+    const binary = atob(text);
+    const bytes = new Uint8Array(binary.length);
+    for (let i = 0; i < binary.length; i++) bytes[i] = binary.charCodeAt(i);
+    return bytes;
+  }
+
+  // The engine's WebAssembly, when the page carries it (gzip-compressed, in base64), as the
+  // engine's loader takes it; nothing when the page loads it from beside itself.
+  async function embeddedEngine() {
+    const holder = document.getElementById('narravox-wasm');
+    if (!holder) return {};
+    const stream = new Blob([fromBase64(holder.textContent.trim())]).stream()
+      .pipeThrough(new DecompressionStream('gzip'));
+    return {wasmBinary: await new Response(stream).arrayBuffer()};
+  }
+
+  function showReadme(text) {
+    const readme = $('readme');
+    readme.hidden = false;
+    readme.onclick = () => dialog('readme-dialog', 'Read1st!.txt', (box, finish) => {
+      const close = button('Закрыть', () => finish(null));
+      box.append(element('pre', {textContent: text}),
+        element('div', {className: 'buttons'}, close));
+      return {focus: close};
+    });
+  }
+
   function main() {
     measure();
     place();
     window.addEventListener('resize', place);
-    const files = fetchGame(gameAddress());
+    const published = publishedGame();
+    let files;
+    if (published) {
+      files = Promise.resolve([fromBase64(published.commands), fromBase64(published.scenario)]);
+      if (typeof published.readme === 'string') showReadme(published.readme);
+    } else {
+      files = fetchGame(gameAddress());
+    }
     // Keys typed while the page loads wait for the game like any others.
     task(async () => {
       try {
-        engine = await window.NarravoxEngine({narravoxHost: host});
+        engine = await window.NarravoxEngine({narravoxHost: host, ...await embeddedEngine()});
       } catch (error) {
         setState('refused');
         showMessage('Не удалось загрузить Narravox.', 'Обновить страницу',
