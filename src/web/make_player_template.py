@@ -22,14 +22,16 @@ def inline_script(text, name):
 def main():
     site, output = sys.argv[1], sys.argv[2]
 
-    def read(name, mode="r"):
-        with open(os.path.join(site, name), mode, **({} if "b" in mode else {"encoding": "utf-8"})) as stream:
+    def read(name, binary=False):
+        path = os.path.join(site, name)
+        with open(path, "rb") if binary else open(path, encoding="utf-8") as stream:
             return stream.read()
 
     page = read("index.html")
-    wasm = gzip.compress(read("narravox-engine.wasm", "rb"), compresslevel=9, mtime=0)
+    wasm = gzip.compress(read("narravox-engine.wasm", binary=True), compresslevel=9, mtime=0)
     replacements = {
-        '<link rel="stylesheet" href="narravox.css">': "<style>\n" + read("narravox.css") + "</style>",
+        '<link rel="stylesheet" href="narravox.css">':
+            "<style>\n" + read("narravox.css") + "</style>",
         '<script src="narravox-engine.js"></script>':
             '<script id="narravox-wasm" type="application/octet-stream">'
             + base64.b64encode(wasm).decode("ascii") + "</script>\n<script>"
