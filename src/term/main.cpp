@@ -13,13 +13,13 @@
 
 int main(int argc, char** argv) {
     using namespace narravox::term;
-    const std::string program_path = argc > 0 ? argv[0] : "narravox-term";
     ProgramStart start;
     StartProgram(start, argc, argv, std::cout, std::cerr);
     if (start.exit_status) {
         return *start.exit_status;
     }
     const Options& options = start.options;
+    const std::string& program_path = start.program_path;
     const std::string& program_name = start.program_name;
     std::ostream* transcript = start.transcript();
 

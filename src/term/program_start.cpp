@@ -14,8 +14,8 @@ namespace narravox::term {
 
 void StartProgram(ProgramStart& start, int argc, char** argv, std::ostream& out,
                   std::ostream& err) {
-    const std::string program_path = argc > 0 ? argv[0] : "narravox-term";
-    start.program_name = std::filesystem::path(program_path).filename().string();
+    start.program_path = argc > 0 ? argv[0] : "narravox-term";
+    start.program_name = std::filesystem::path(start.program_path).filename().string();
     const std::string& name = start.program_name;
 
     ParseResult parsed = ParseOptions(std::vector<std::string>(argv + 1, argv + argc));

@@ -14,6 +14,7 @@ namespace narravox::term {
 // the options read, --help and --version answered, the transcript file opened and the game's
 // folder made the working folder.
 struct ProgramStart {
+    std::string program_path;  // as the system gave it, for the title of error boxes
     std::string program_name;  // the executable's file name, for messages
     Options options;
     std::ofstream transcript_file;

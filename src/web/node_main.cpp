@@ -24,6 +24,6 @@ int main(int argc, char** argv) {
     // Standard input is a script here, never a person at a terminal.
     const Mode mode = ChooseMode(start.options, false, false);
     LineInput input(std::cin);
-    return RunStreamMode(mode, start.options, program_path, input, std::cout, std::cerr,
+    return RunStreamMode(mode, start.options, start.program_path, input, std::cout, std::cerr,
                          start.transcript());
 }

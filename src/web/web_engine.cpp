@@ -258,25 +258,25 @@ EMSCRIPTEN_KEEPALIVE const std::uint16_t* nv_code_page() {
     return table.data();
 }
 
-EMSCRIPTEN_KEEPALIVE const int* nv_emblem() {
-    static const std::vector<int> emblem = [] {
-        // The layout's rule: unit = height / 90, x0 = width / 3 + 40, y0 = 35.
-        const narravox::EmblemLayout probe = narravox::LayOutEmblem(3 * 1000, 90 * 1000);
-        std::vector<int> result = {90, 3, probe.x0 - 1000, probe.y0};
-        for (const auto& point : narravox::kEmblemCircle) {
-            result.push_back(point.a);
-            result.push_back(point.b);
+EMSCRIPTEN_KEEPALIVE const int* nv_emblem(int width, int height) {
+    // The emblem laid out on a console of width by height pixels, as the window lays it out on
+    // the screen: [unit, x0, y0, circle a0, b0, a1, b1, run count, then each run's point count
+    // and points]. A point (a, b) lies at (x0 + a * unit, y0 + b * unit).
+    static std::vector<int> emblem;
+    const narravox::EmblemLayout layout = narravox::LayOutEmblem(width, height);
+    emblem = {layout.unit, layout.x0, layout.y0};
+    for (const auto& point : narravox::kEmblemCircle) {
+        emblem.push_back(point.a);
+        emblem.push_back(point.b);
+    }
+    emblem.push_back(static_cast<int>(narravox::kEmblemLines.size()));
+    for (const auto& run : narravox::kEmblemLines) {
+        emblem.push_back(static_cast<int>(run.size()));
+        for (const auto& point : run) {
+            emblem.push_back(point.a);
+            emblem.push_back(point.b);
         }
-        result.push_back(static_cast<int>(narravox::kEmblemLines.size()));
-        for (const auto& run : narravox::kEmblemLines) {
-            result.push_back(static_cast<int>(run.size()));
-            for (const auto& point : run) {
-                result.push_back(point.a);
-                result.push_back(point.b);
-            }
-        }
-        return result;
-    }();
+    }
     return emblem.data();
 }
 

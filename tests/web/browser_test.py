@@ -1152,6 +1152,20 @@ ORDER = [WalkthroughTest, BoxTest, CommandLineTest, SavedGameTest, DamagedGameTe
          StorageFailureTest, PacingTest, ScreenshotTest, ConsoleLogTest]
 
 
+def missing_inputs(program, paths):
+    """The exit status when the browser or one of `paths` is missing (77, the status of a test
+    that cannot run here, for the browser; 2 for an input), after saying which; else None."""
+    for path in (OPTIONS.chromium, OPTIONS.chromedriver):
+        if not os.path.exists(path):
+            print('skipped: %s is not installed' % path, file=sys.stderr)
+            return 77
+    for path in paths:
+        if not os.path.exists(path):
+            print('%s: %s does not exist' % (program, path), file=sys.stderr)
+            return 2
+    return None
+
+
 def main():
     global OPTIONS
     parser = argparse.ArgumentParser(description=__doc__.split('\n\n')[0])
@@ -1171,15 +1185,11 @@ def main():
     OPTIONS.term = os.path.abspath(OPTIONS.term)
     OPTIONS.ply = os.path.abspath(OPTIONS.ply)
     OPTIONS.demo_source = os.path.abspath(OPTIONS.demo_source)
-    for path in (OPTIONS.chromium, OPTIONS.chromedriver):
-        if not os.path.exists(path):
-            print('skipped: %s is not installed' % path, file=sys.stderr)
-            return 77
-    for path in (os.path.join(OPTIONS.site, 'index.html'), OPTIONS.term,
-                 os.path.join(OPTIONS.demo_source, 'walkthrough.txt'), OPTIONS.font):
-        if not os.path.exists(path):
-            print('browser_test.py: %s does not exist' % path, file=sys.stderr)
-            return 2
+    status = missing_inputs('browser_test.py', (
+        os.path.join(OPTIONS.site, 'index.html'), OPTIONS.term,
+        os.path.join(OPTIONS.demo_source, 'walkthrough.txt'), OPTIONS.font))
+    if status is not None:
+        return status
     faulthandler.dump_traceback_later(RUN_TIMEOUT, exit=True)
 
     loader = unittest.TestLoader()

@@ -524,15 +524,11 @@ def main():
     for name in ('ply', 'term', 'demo_source', 'template'):
         setattr(OPTIONS, name, os.path.abspath(getattr(OPTIONS, name)))
     browser_test.OPTIONS = OPTIONS
-    for path in (OPTIONS.chromium, OPTIONS.chromedriver):
-        if not os.path.exists(path):
-            print('skipped: %s is not installed' % path, file=sys.stderr)
-            return 77
-    for path in (OPTIONS.ply, OPTIONS.term, OPTIONS.template,
-                 os.path.join(OPTIONS.demo_source, 'walkthrough.txt')):
-        if not os.path.exists(path):
-            print('publish_test.py: %s does not exist' % path, file=sys.stderr)
-            return 2
+    status = browser_test.missing_inputs('publish_test.py', (
+        OPTIONS.ply, OPTIONS.term, OPTIONS.template,
+        os.path.join(OPTIONS.demo_source, 'walkthrough.txt')))
+    if status is not None:
+        return status
     faulthandler.dump_traceback_later(RUN_TIMEOUT, exit=True)
     loader = unittest.TestLoader()
     if rest:

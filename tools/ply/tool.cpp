@@ -184,22 +184,37 @@ int Dump(const Options& options, std::ostream& out, std::ostream& err) {
     return 0;
 }
 
+struct FindingCounts {
+    int errors = 0;
+    int warnings = 0;
+};
+
+// Writes the findings (the errors alone when asked), each named by the data file it is in.
+FindingCounts ReportFindings(const std::vector<Finding>& findings, const GameFiles& files,
+                             bool errors_only, std::ostream& out) {
+    FindingCounts counts;
+    for (const Finding& finding : findings) {
+        const bool error = finding.severity == Severity::kError;
+        if (errors_only && !error) {
+            continue;
+        }
+        const fs::path& path =
+            finding.file == FileKind::kCommands ? files.commands_path : files.scenario_path;
+        out << FormatFinding(path.string(), finding) << "\n";
+        (error ? counts.errors : counts.warnings) += 1;
+    }
+    return counts;
+}
+
 int Check(const Options& options, std::ostream& out, std::ostream& err) {
     const auto files = ReadGameFiles(options, err);
     if (!files) {
         return 2;
     }
-    const std::vector<Finding> findings = CheckGame(files->commands, files->scenario);
-    int errors = 0;
-    int warnings = 0;
-    for (const Finding& finding : findings) {
-        const fs::path& path =
-            finding.file == FileKind::kCommands ? files->commands_path : files->scenario_path;
-        out << FormatFinding(path.string(), finding) << "\n";
-        (finding.severity == Severity::kError ? errors : warnings) += 1;
-    }
-    out << errors << " error(s), " << warnings << " warning(s)\n";
-    return errors > 0 ? 1 : 0;
+    const FindingCounts counts =
+        ReportFindings(CheckGame(files->commands, files->scenario), *files, false, out);
+    out << counts.errors << " error(s), " << counts.warnings << " warning(s)\n";
+    return counts.errors > 0 ? 1 : 0;
 }
 
 // Writes a file whole under a temporary name first, so that a failure leaves whatever the path
@@ -258,16 +273,15 @@ int Publish(const Options& options, const std::vector<std::string>& template_pla
     const fs::path input = options.inputs[0];
     std::error_code code;
     const bool folder = fs::is_directory(input, code);
-    PublishedGame game;
+    GameFiles files;
     std::string default_title;
     fs::path readme_path;
     if (folder) {
-        const auto files = ReadGameFiles(options, err);
-        if (!files) {
+        auto read = ReadGameFiles(options, err);
+        if (!read) {
             return 1;
         }
-        game.commands = files->commands;
-        game.scenario = files->scenario;
+        files = std::move(*read);
         fs::path named = fs::absolute(input, code).lexically_normal();
         if (!named.has_filename()) {
             named = named.parent_path();
@@ -286,30 +300,21 @@ int Publish(const Options& options, const std::vector<std::string>& template_pla
         if (!result.ok) {
             return 1;
         }
-        game.commands = std::move(result.commands);
-        game.scenario = std::move(result.scenario);
+        files = GameFiles{kCommandsFileName, kScenarioFileName, std::move(result.commands),
+                          std::move(result.scenario)};
         default_title = input.stem().string();
         readme_path = input.parent_path() / "Read1st!.txt";
     }
     // What check refuses, no player should be given.
-    const std::vector<Finding> findings = CheckGame(game.commands, game.scenario);
+    const std::vector<Finding> findings = CheckGame(files.commands, files.scenario);
     if (HasErrors(findings)) {
-        const auto paths = folder ? DataFiles(options.inputs, err)
-                                  : std::optional(std::pair(fs::path(kCommandsFileName),
-                                                            fs::path(kScenarioFileName)));
-        int errors = 0;
-        for (const Finding& finding : findings) {
-            if (finding.severity != Severity::kError) {
-                continue;
-            }
-            const fs::path& path = finding.file == FileKind::kCommands ? paths->first
-                                                                       : paths->second;
-            err << FormatFinding(path.string(), finding) << "\n";
-            ++errors;
-        }
-        err << errors << " error(s): not published\n";
+        const FindingCounts counts = ReportFindings(findings, files, true, err);
+        err << counts.errors << " error(s): not published\n";
         return 1;
     }
+    PublishedGame game;
+    game.commands = std::move(files.commands);
+    game.scenario = std::move(files.scenario);
     std::vector<Finding> ignored;
     game.title = options.title ? *options.title
                                : TitleFromInfo(ReadScenario(game.scenario, ignored).info);

@@ -249,17 +249,16 @@
     }
   }
 
-  // Silver outlines over the text window: [unit_div, x_div, x_add, y0, circle, runs...].
+  // Silver outlines over the text window: [unit, x0, y0, circle, runs...], laid out by the
+  // engine for this console's size.
   function drawEmblem() {
     const e = emblem;
-    const size = Math.floor(H / e[0]);
-    const x0 = Math.floor(columns * CELL_W / e[1]) + e[2];
-    const X = (a) => x0 + a * size;
-    const Y = (b) => e[3] + b * size;
+    const X = (a) => e[1] + a * e[0];
+    const Y = (b) => e[2] + b * e[0];
     // The circle's box has its right and bottom edges just outside it.
-    ellipse(X(e[4]), Y(e[5]), X(e[6]) - 1, Y(e[7]) - 1);
-    let i = 9;
-    for (let run = 0; run < e[8]; run++) {
+    ellipse(X(e[3]), Y(e[4]), X(e[5]) - 1, Y(e[6]) - 1);
+    let i = 8;
+    for (let run = 0; run < e[7]; run++) {
       const count = e[i++];
       for (let p = 1; p < count; p++, i += 2) line(X(e[i]), Y(e[i + 1]), X(e[i + 2]), Y(e[i + 3]));
       i += 2;
@@ -1232,9 +1231,9 @@
       answers[byte] = call('nv_answer_for_key', 'number', ['number'], [byte]);
     }
     const ints = engine.HEAP32;
-    const emblemAt = call('nv_emblem') >> 2;
-    let size = 9;
-    for (let run = 0; run < ints[emblemAt + 8]; run++) size += 1 + 2 * ints[emblemAt + size];
+    const emblemAt = call('nv_emblem', 'number', ['number', 'number'], [columns * CELL_W, H]) >> 2;
+    let size = 8;
+    for (let run = 0; run < ints[emblemAt + 7]; run++) size += 1 + 2 * ints[emblemAt + size];
     emblem = Array.from(ints.subarray(emblemAt, emblemAt + size));
   }
 
