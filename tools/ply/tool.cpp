@@ -163,6 +163,57 @@ std::optional<GameFiles> ReadGameFiles(const Options& options, std::ostream& err
     return GameFiles{paths->first, paths->second, std::move(*commands), std::move(*scenario)};
 }
 
+// A game named on the command line, as the files a player would be given: a source is
+// compiled (its findings written as build writes them), a folder's two data files are read.
+struct LoadedGame {
+    GameFiles files;
+    // The compiler's result, with the source's names, when the game is a source.
+    std::optional<CompileResult> compiled;
+    // The title a game without an information text goes by: the source's stem or the folder's
+    // name.
+    std::string default_title;
+    // Where the game's Read1st!.txt would lie.
+    fs::path readme_path;
+};
+
+std::optional<LoadedGame> LoadGame(const fs::path& input, std::ostream& err) {
+    LoadedGame loaded;
+    std::error_code code;
+    if (fs::is_directory(input, code)) {
+        Options folder;
+        folder.inputs = {input.string()};
+        auto read = ReadGameFiles(folder, err);
+        if (!read) {
+            return std::nullopt;
+        }
+        loaded.files = std::move(*read);
+        fs::path named = fs::absolute(input, code).lexically_normal();
+        if (!named.has_filename()) {
+            named = named.parent_path();
+        }
+        loaded.default_title = named.filename().string();
+        loaded.readme_path = input / "Read1st!.txt";
+        return loaded;
+    }
+    const auto source = ReadWhole(input, err);
+    if (!source) {
+        return std::nullopt;
+    }
+    CompileResult result = Compile(*source);
+    for (const Finding& finding : result.findings) {
+        err << FormatFinding(input.string(), finding) << "\n";
+    }
+    if (!result.ok) {
+        return std::nullopt;
+    }
+    loaded.files = GameFiles{kCommandsFileName, kScenarioFileName, result.commands,
+                             result.scenario};
+    loaded.compiled = std::move(result);
+    loaded.default_title = input.stem().string();
+    loaded.readme_path = input.parent_path() / "Read1st!.txt";
+    return loaded;
+}
+
 int Dump(const Options& options, std::ostream& out, std::ostream& err) {
     const auto files = ReadGameFiles(options, err);
     if (!files) {
@@ -270,41 +321,12 @@ int Publish(const Options& options, const std::vector<std::string>& template_pla
     if (!player_template) {
         return 1;
     }
-    const fs::path input = options.inputs[0];
-    std::error_code code;
-    const bool folder = fs::is_directory(input, code);
-    GameFiles files;
-    std::string default_title;
-    fs::path readme_path;
-    if (folder) {
-        auto read = ReadGameFiles(options, err);
-        if (!read) {
-            return 1;
-        }
-        files = std::move(*read);
-        fs::path named = fs::absolute(input, code).lexically_normal();
-        if (!named.has_filename()) {
-            named = named.parent_path();
-        }
-        default_title = named.filename().string();
-        readme_path = input / "Read1st!.txt";
-    } else {
-        const auto source = ReadWhole(input, err);
-        if (!source) {
-            return 1;
-        }
-        CompileResult result = Compile(*source);
-        for (const Finding& finding : result.findings) {
-            err << FormatFinding(input.string(), finding) << "\n";
-        }
-        if (!result.ok) {
-            return 1;
-        }
-        files = GameFiles{kCommandsFileName, kScenarioFileName, std::move(result.commands),
-                          std::move(result.scenario)};
-        default_title = input.stem().string();
-        readme_path = input.parent_path() / "Read1st!.txt";
+    auto loaded = LoadGame(options.inputs[0], err);
+    if (!loaded) {
+        return 1;
     }
+    GameFiles& files = loaded->files;
+    std::error_code code;
     // What check refuses, no player should be given.
     const std::vector<Finding> findings = CheckGame(files.commands, files.scenario);
     if (HasErrors(findings)) {
@@ -319,7 +341,7 @@ int Publish(const Options& options, const std::vector<std::string>& template_pla
     game.title = options.title ? *options.title
                                : TitleFromInfo(ReadScenario(game.scenario, ignored).info);
     if (game.title.empty()) {
-        game.title = default_title;
+        game.title = loaded->default_title;
     }
     if (options.readme) {
         const auto readme = ReadWhole(*options.readme, err);
@@ -327,8 +349,8 @@ int Publish(const Options& options, const std::vector<std::string>& template_pla
             return 1;
         }
         game.readme = ReadmeText(*readme);
-    } else if (fs::is_regular_file(readme_path, code)) {
-        if (const auto readme = ReadWhole(readme_path, err)) {
+    } else if (fs::is_regular_file(loaded->readme_path, code)) {
+        if (const auto readme = ReadWhole(loaded->readme_path, err)) {
             game.readme = ReadmeText(*readme);
         }
     }
