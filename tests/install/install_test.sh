@@ -63,6 +63,14 @@ expected=$work/expected-files
 ./usr/share/narravox/demo/Commands.ply
 ./usr/share/narravox/demo/Read1st!.txt
 ./usr/share/narravox/demo/Scenario.ply
+./usr/share/narravox/editors/README.md
+./usr/share/narravox/editors/textmate/narravox.tmLanguage.json
+./usr/share/narravox/editors/vim/ftdetect/narravox.vim
+./usr/share/narravox/editors/vim/ftplugin/narravox.vim
+./usr/share/narravox/editors/vim/syntax/narravox.vim
+./usr/share/narravox/editors/vscode/language-configuration.json
+./usr/share/narravox/editors/vscode/package.json
+./usr/share/narravox/editors/vscode/syntaxes/narravox.tmLanguage.json
 EOF
     if [ "$with_web" = ON ]; then
         echo ./usr/share/narravox/web/player-template.html

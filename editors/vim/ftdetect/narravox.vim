@@ -1,0 +1,3 @@
+" SPDX-License-Identifier: MIT
+" Narravox scenario sources, the input of narravox-ply.
+autocmd BufRead,BufNewFile *.nvx setfiletype narravox
