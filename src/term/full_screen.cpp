@@ -778,7 +778,7 @@ int FullScreen::Run(Session& session) {
 }  // namespace
 
 std::optional<int> RunFullScreen(const std::string& program_path, const GameArea& area,
-                                 std::ostream* transcript_file) {
+                                 std::ostream* transcript_file, Tracer* tracer) {
     Transcript transcript;
     if (transcript_file != nullptr) {
         transcript.Attach(*transcript_file);
@@ -795,6 +795,7 @@ std::optional<int> RunFullScreen(const std::string& program_path, const GameArea
         size_problem = front_end.SizeProblem();
         if (!size_problem) {
             Session session(front_end, ProgramTitle(program_path));
+            session.game().Trace = tracer;
             session.game().TextWindow.SetLineSink(
                 [&transcript](std::string_view line) { transcript.WriteLine(line); });
             try {

@@ -5,6 +5,10 @@
 #include <optional>
 #include <string>
 
+namespace narravox {
+class Tracer;
+}
+
 namespace narravox::term {
 
 // The text window asked for on the command line (--columns, --lines); a size not given
@@ -20,8 +24,8 @@ struct GameArea {
 // like) and nothing has been drawn, so that the caller can fall back to plain mode. A terminal
 // smaller than the game area asked for is refused with a message on standard error. A Ctrl+C,
 // a hang-up or a termination request restores the terminal and then ends the program by that
-// signal.
+// signal. A `tracer`, if any, is told what the game does.
 std::optional<int> RunFullScreen(const std::string& program_path, const GameArea& area,
-                                 std::ostream* transcript_file);
+                                 std::ostream* transcript_file, Tracer* tracer = nullptr);
 
 }  // namespace narravox::term

@@ -10,6 +10,7 @@
 #include "program_start.h"
 #include "stream_mode.h"
 #include "terminal_check.h"
+#include "trace_writer.h"
 
 int main(int argc, char** argv) {
     using namespace narravox::term;
@@ -30,7 +31,16 @@ int main(int argc, char** argv) {
     if (mode == Mode::kInteractive && !TerminalCanMoveCursor(STDOUT_FILENO)) {
         mode = Mode::kPlain;
     }
+    // Trace lines written to the terminal would land in the middle of the drawn screen.
+    if (mode == Mode::kInteractive && options.trace && ::isatty(STDERR_FILENO) == 1) {
+        std::cerr << program_name
+                  << ": --trace writes to standard error, which is the screen in full-screen "
+                     "mode;\nredirect it (for example 2>trace.txt), or play with --plain or "
+                     "--batch\n";
+        return 2;
+    }
     if (mode == Mode::kInteractive) {
+        TraceWriter trace(std::cerr);
         GameArea area;
         if (options.columns_given) {
             area.columns = options.columns;
@@ -38,7 +48,8 @@ int main(int argc, char** argv) {
         if (options.lines_given) {
             area.lines = options.lines;
         }
-        if (const auto status = RunFullScreen(program_path, area, transcript)) {
+        if (const auto status =
+                RunFullScreen(program_path, area, transcript, options.trace ? &trace : nullptr)) {
             return *status;
         }
         std::cerr << program_name << ": this terminal cannot be drawn on; playing line by line\n";

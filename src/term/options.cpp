@@ -65,6 +65,8 @@ ParseResult ParseOptions(const std::vector<std::string>& arguments) {
             options.batch = true;
         } else if (name == "--pace") {
             options.pace = true;
+        } else if (name == "--trace") {
+            options.trace = true;
         } else if (name == "--help" || name == "-h") {
             options.help = true;
         } else if (name == "--version") {
@@ -96,7 +98,7 @@ Mode ChooseMode(const Options& options, bool input_is_terminal, bool output_is_t
 std::string UsageText(const std::string& program_name) {
     return "Usage: " + program_name +
            " [--game DIR] [--columns C] [--lines L] [--plain | --batch] [--pace]\n"
-           "       [--transcript FILE]\n"
+           "       [--transcript FILE] [--trace]\n"
            "Plays the game whose Commands.ply and Scenario.ply are in the working folder\n"
            "(or in DIR).\n"
            "\n"
@@ -111,6 +113,9 @@ std::string UsageText(const std::string& program_name) {
            "                     input is not a terminal)\n"
            "  --pace             pace centred text one line a second also in batch mode\n"
            "  --transcript FILE  append every line of the game to FILE\n"
+           "  --trace            tell on standard error which reaction answers each command,\n"
+           "                     each flag set or cleared, each jump and each arrival; full\n"
+           "                     screen only with standard error redirected away from it\n"
            "  --help             show this text\n"
            "  --version          show the version\n";
 }

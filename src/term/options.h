@@ -28,6 +28,8 @@ struct Options {
     bool plain = false;
     bool batch = false;
     bool pace = false;
+    // Whether to tell on standard error how the game answers each command (trace_writer.h).
+    bool trace = false;
     bool help = false;
     bool version = false;
     std::string game_folder;

@@ -9,6 +9,7 @@
 #include "frontend_rules.h"
 #include "io_error.h"
 #include "session.h"
+#include "trace_writer.h"
 #include "transcript.h"
 
 namespace narravox::term {
@@ -48,6 +49,9 @@ std::optional<std::string> StreamHost::ChooseFile(FileChoice choice) {
         if (!input_.Read(name, LinePurpose::kFileName)) {
             return std::nullopt;
         }
+        if (!name.empty() && !saves_folder_.empty() && !name.starts_with('/')) {
+            name = saves_folder_ + "/" + name;
+        }
         return name;
     };
     const auto confirm_overwrite = [&](const std::string& name) {
@@ -80,11 +84,16 @@ void StreamHost::WaitForNextSecond() {
 
 int RunStreamMode(Mode mode, const Options& options, const std::string& program_path,
                   LineSource& input, std::ostream& out, std::ostream& err,
-                  std::ostream* transcript_file) {
+                  std::ostream* transcript_file, const GamePlace& place) {
     const std::string program_name = std::filesystem::path(program_path).filename().string();
     // A reader in plain mode gets centred text at the pace the game sets; scripts only ask.
-    StreamHost host(mode, options.pace || mode == Mode::kPlain, input, out, err);
-    Session session(host, ProgramTitle(program_path));
+    StreamHost host(mode, options.pace || mode == Mode::kPlain, input, out, err,
+                    place.saves_folder);
+    Session session(host, ProgramTitle(program_path), place.game_folder);
+    TraceWriter trace(err);
+    if (options.trace) {
+        session.game().Trace = &trace;
+    }
     Transcript transcript;
     transcript.Attach(out);
     if (transcript_file != nullptr) {

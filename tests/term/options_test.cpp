@@ -58,8 +58,15 @@ TEST(TermOptions, FoldersFlagsAndMistakes) {
     EXPECT_TRUE(sized.options->lines_given);
     EXPECT_EQ(sized.options->lines, 30);
 
+    EXPECT_FALSE(parsed.options->trace);
+    const auto traced = ParseOptions({"--trace", "--batch"});
+    ASSERT_TRUE(traced.options) << traced.error;
+    EXPECT_TRUE(traced.options->trace);
+    EXPECT_NE(UsageText("narravox-term").find("--trace"), std::string::npos);
+
     EXPECT_FALSE(ParseOptions({"--plain", "--batch"}).options);
     EXPECT_FALSE(ParseOptions({"--pace=yes"}).options);
+    EXPECT_EQ(ParseOptions({"--trace=on"}).error, "--trace takes no value");
     EXPECT_FALSE(ParseOptions({"--game"}).options);
     EXPECT_FALSE(ParseOptions({"Scenario.ply"}).options);
     EXPECT_EQ(ParseOptions({"-x"}).error, "unknown argument \"-x\"");

@@ -11,6 +11,7 @@
 namespace narravox {
 
 class Host;
+class Tracer;
 
 using LocationId = std::uint16_t;
 using VerbId = std::int16_t;
@@ -48,6 +49,8 @@ class Game {
     // The title line's text as last set; the host shows it.
     std::string Title;
     narravox::TextWindow TextWindow;
+    // Told what the game does, when set (interp/trace.h); it changes nothing in the play.
+    Tracer* Trace = nullptr;
 
     // Sets the title line and tells the host.
     void SetTitle(std::string text);

@@ -9,6 +9,7 @@
 #include "data/vocabulary.h"
 #include "interp/normalize.h"
 #include "interp/statements.h"
+#include "interp/trace.h"
 
 namespace narravox {
 namespace {
@@ -62,23 +63,52 @@ void PrintUnknownWord(Game& game, const std::string& word) {
     game.TextWindow.PrintText(word + "\"\n");
 }
 
-void PrintFailure(Game& game, Outcome outcome, std::size_t best_mismatch, const std::string& text) {
+// Tells the tracer, if any, what the player is shown instead of an answer: `shown` is UTF-8
+// and `cp1251_tail` follows it as it is.
+void TraceFallback(const Game& game, Fallback fallback, std::string_view location_name,
+                   const char* shown, std::string_view cp1251_tail = {}) {
+    if (game.Trace == nullptr) {
+        return;
+    }
+    std::string text = Utf8ToCp1251Lossy(shown);
+    text += cp1251_tail;
+    if (!text.empty() && text.back() == '\n') {
+        text.pop_back();
+    }
+    game.Trace->NothingAnswered(
+        TracedFallback{fallback, game.CurrentLocation, location_name, text});
+}
+
+void PrintFailure(Game& game, Outcome outcome, std::size_t best_mismatch, const std::string& text,
+                  std::string_view location_name) {
     if (outcome == Outcome::kReactionFound || game.CurrentLocation == game.GlobalLocation) {
         return;
     }
     if (outcome == Outcome::kPhraseMatched) {
-        Print(game, text.empty() ? "Сделать что?\n" : "Вы не можете сделать этого.\n");
+        const char* shown = text.empty() ? "Сделать что?\n" : "Вы не можете сделать этого.\n";
+        TraceFallback(game, text.empty() ? Fallback::kWhat : Fallback::kCannot, location_name,
+                      shown);
+        Print(game, shown);
     } else if (text.size() == best_mismatch) {
+        TraceFallback(game, Fallback::kNotUnderstood, location_name, "Непонятный запрос.");
         Print(game, "Непонятный запрос.\n");
     } else {
-        PrintUnknownWord(game, WordAt(text, best_mismatch));
+        const std::string word = WordAt(text, best_mismatch);
+        TraceFallback(game, Fallback::kUnknownWord, location_name, "Неизвестное слово: \"",
+                      word + "\"");
+        PrintUnknownWord(game, word);
     }
 }
 
-// Walks the sections of the found block. Returns the end of the reaction found, or nothing.
-// Malformed records (an end at or before the record's start) end the walk, as if the block
-// ended there.
-std::optional<std::int64_t> FindReaction(DataFile& file, std::int32_t block_end, VerbId verb,
+// Where a reaction's record lies in the scenario file.
+struct ReactionSpan {
+    std::int64_t start = 0;
+    std::int64_t end = 0;
+};
+
+// Walks the sections of the found block. Returns the reaction found, or nothing. Malformed
+// records (an end at or before the record's start) end the walk, as if the block ended there.
+std::optional<ReactionSpan> FindReaction(DataFile& file, std::int32_t block_end, VerbId verb,
                                          const std::string& text, Outcome& outcome,
                                          std::size_t& best_mismatch) {
     while (file.Position() < block_end) {
@@ -114,7 +144,7 @@ std::optional<std::int64_t> FindReaction(DataFile& file, std::int32_t block_end,
             const std::int32_t reaction_end = ReadI32(file);
             if (found) {
                 outcome = Outcome::kReactionFound;
-                return reaction_end;
+                return ReactionSpan{reaction_start, reaction_end};
             }
             if (reaction_end <= reaction_start) {
                 return std::nullopt;
@@ -145,6 +175,9 @@ void RunLocationPasses(Game& game, VerbId verb, std::string text) {
         game.JumpPending = false;
         if (jumps == kMaxJumpsPerTurn) {
             return;
+        }
+        if (jumps > 0 && game.Trace != nullptr) {
+            game.Trace->Arrived(game.CurrentLocation);
         }
         RunReactions(game, verb, text);
         if (!game.JumpPending) {
@@ -187,20 +220,25 @@ void RunReactions(Game& game, VerbId verb, const std::string& text) {
     file.Seek(game.LocationTableOffset);
     Outcome outcome = Outcome::kNothingMatched;
     std::size_t best_mismatch = 0;
+    std::string name;
     for (;;) {
         const std::int64_t block_start = file.Position();
         const std::int32_t block_end = ReadI32(file);
         const LocationId id = ReadU16(file);
         if (id == game.CurrentLocation) {
-            const std::string name = ReadScrambledString(file);
+            name = ReadScrambledString(file);
             if (game.CurrentLocation != game.GlobalLocation) {
                 game.SetTitle(" " + name);
             }
-            const auto reaction_end =
-                FindReaction(file, block_end, verb, text, outcome, best_mismatch);
-            if (reaction_end) {
+            const auto reaction = FindReaction(file, block_end, verb, text, outcome, best_mismatch);
+            if (reaction) {
                 game.Handled = true;
-                while (file.Position() < *reaction_end) {
+                if (game.Trace != nullptr) {
+                    game.Trace->ReactionRuns(TracedReaction{
+                        game.CurrentLocation, name, game.CurrentLocation == game.GlobalLocation,
+                        verb, text, reaction->start});
+                }
+                while (file.Position() < reaction->end) {
                     if (ExecuteStatement(game, file) == StatementResult::kStopPass ||
                         game.JumpPending) {
                         break;
@@ -221,18 +259,23 @@ void RunReactions(Game& game, VerbId verb, const std::string& text) {
     // The centred mode never outlives a pass that ends normally. A failing read leaves it as
     // it was, like the flags.
     game.CenterMode = false;
-    PrintFailure(game, outcome, best_mismatch, text);
+    PrintFailure(game, outcome, best_mismatch, text, name);
 }
 
 void DoCommand(Game& game, std::string line) {
     const VerbId verb = FindVerb(game.GameFolder, line);
     if (verb == kNoVerb) {
+        const std::string word = line.substr(0, line.find(' '));
+        TraceFallback(game, Fallback::kUnknownVerb, {}, "Неизвестное слово: \"", word + "\"");
         Print(game, "Неизвестное слово: \"");
-        game.TextWindow.PrintText(line.substr(0, line.find(' ')) + "\"\n");
+        game.TextWindow.PrintText(word + "\"\n");
         return;
     }
     game.Handled = false;
     const std::string object_text = NormalizeCommand(line);
+    if (game.Trace != nullptr) {
+        game.Trace->Command(verb, object_text);
+    }
     RunGlobalPass(game, verb, object_text);
     if (game.Handled) {
         return;
@@ -241,6 +284,9 @@ void DoCommand(Game& game, std::string line) {
 }
 
 void EnterLocation(Game& game) {
+    if (game.Trace != nullptr) {
+        game.Trace->Arrived(game.CurrentLocation);
+    }
     game.Handled = false;
     RunGlobalPass(game, game.ArrivalVerb, {});
     if (game.Handled) {

@@ -5,6 +5,7 @@
 
 #include "host.h"
 #include "interp/flags.h"
+#include "interp/trace.h"
 
 namespace narravox {
 namespace {
@@ -78,6 +79,9 @@ StatementResult ExecuteStatement(Game& game, DataFile& file, int depth) {
     switch (StatementCodeOf(code[0], code[1])) {
         case StatementCode::kClearAllFlags:
             game.Flags.fill(0);
+            if (game.Trace != nullptr) {
+                game.Trace->FlagsCleared();
+            }
             break;
         case StatementCode::kClearScreen:
             for (std::int32_t i = 0; i < game.TextWindow.VisibleLines; ++i) {
@@ -90,16 +94,31 @@ StatementResult ExecuteStatement(Game& game, DataFile& file, int depth) {
         case StatementCode::kCenterOff:
             game.CenterMode = false;
             break;
-        case StatementCode::kJump:
+        case StatementCode::kJump: {
+            const LocationId from = game.CurrentLocation;
             game.CurrentLocation = ReadU16(file);
             game.JumpPending = true;
+            if (game.Trace != nullptr) {
+                game.Trace->Jumped(from, game.CurrentLocation);
+            }
             break;
-        case StatementCode::kSetFlag:
-            SetFlag(game.Flags, ReadI16(file));
+        }
+        case StatementCode::kSetFlag: {
+            const std::int16_t flag = ReadI16(file);
+            SetFlag(game.Flags, flag);
+            if (game.Trace != nullptr) {
+                game.Trace->FlagChanged(flag, true);
+            }
             break;
-        case StatementCode::kClearFlag:
-            ClearFlag(game.Flags, ReadI16(file));
+        }
+        case StatementCode::kClearFlag: {
+            const std::int16_t flag = ReadI16(file);
+            ClearFlag(game.Flags, flag);
+            if (game.Trace != nullptr) {
+                game.Trace->FlagChanged(flag, false);
+            }
             break;
+        }
         case StatementCode::kText:
             PrintMessage(game, file);
             break;
