@@ -203,6 +203,8 @@ TEST(CheckTest, JumpsCyclesAndFlags) {
                   "E arrival jumps cycle without end through location 2",
                   "W flag 6 is tested but never set",
                   "W arrival jumps may cycle through location 4 unless flags break the cycle",
+                  "W location 5 is never entered: it is not the start and no other location "
+                  "jumps to it",
                   "E jump to location 77, which has no block",
               }));
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,9 +28,17 @@ struct CompileResult {
     std::vector<Finding> findings;
 };
 
-// Compiles UTF-8 scenario source. Never throws for bad input: every mistake becomes a finding
-// and compilation goes on to report the rest.
-CompileResult Compile(std::string_view source);
+// How the bytes of a source are to be read. Sources are UTF-8; one saved in code page 1251 (what
+// a Russian Windows editor writes by default) is compiled when the author says so.
+enum class SourceEncoding { kUtf8, kCp1251 };
+
+// "utf-8" or "cp1251" (also "utf8", "windows-1251"), in any case; nothing for other names.
+std::optional<SourceEncoding> ParseSourceEncoding(std::string_view name);
+
+// Compiles scenario source. Never throws for bad input: every mistake becomes a finding and
+// compilation goes on to report the rest. A UTF-8 source that reads as code page 1251 draws a
+// single error that says so.
+CompileResult Compile(std::string_view source, SourceEncoding encoding = SourceEncoding::kUtf8);
 
 // "file:line:column: error: message", or with an offset for findings in data files.
 std::string FormatFinding(std::string_view file_name, const Finding& finding);

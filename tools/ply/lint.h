@@ -23,6 +23,19 @@ struct LintNames {
     std::function<std::string(std::uint16_t)> location;
 };
 
+// A jump that the arrival reaction of location `from` makes; `certain` when it happens whatever
+// the flags (the first jump at the reaction's top level).
+struct ArrivalJump {
+    std::uint16_t from = 0;
+    std::uint16_t to = 0;
+    bool certain = false;
+    const Statement* statement = nullptr;
+};
+
+// The jumps of every location's arrival reaction (of the first block with each id), as the
+// check for arrival cycles sees them.
+std::vector<ArrivalJump> FindArrivalJumps(const Scenario& scenario);
+
 // Checks of a whole game that need more than one record: the global and start locations,
 // duplicate ids, jumps, arrival cycles, verbs, synonyms, phrases and flags. Findings carry the
 // `where` of the elements they are about.
