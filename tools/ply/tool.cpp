@@ -10,7 +10,9 @@
 #include "data/file_format.h"
 #include "decompiler.h"
 #include "lint.h"
+#include "map.h"
 #include "narravox_version.h"
+#include "playtest.h"
 #include "publish.h"
 #include "reader.h"
 
@@ -24,11 +26,16 @@ namespace fs = std::filesystem;
 constexpr std::uintmax_t kMaxInputSize = 256u << 20;
 
 constexpr const char* kUsage =
-    "usage: narravox-ply build SOURCE -o DIR\n"
+    "usage: narravox-ply build SOURCE -o DIR [--werror]\n"
     "       narravox-ply dump DIR | COMMANDS SCENARIO [-o FILE]\n"
-    "       narravox-ply check DIR | COMMANDS SCENARIO\n"
+    "       narravox-ply check DIR | COMMANDS SCENARIO [--werror]\n"
     "       narravox-ply publish SOURCE | DIR -o PAGE.html [--title TEXT] [--readme FILE]\n"
-    "                    [--template FILE]\n"
+    "                    [--template FILE] [--werror]\n"
+    "       narravox-ply map SOURCE | DIR [-o MAP.svg | MAP.dot]\n"
+    "       narravox-ply test SOURCE | DIR WALKTHROUGH [EXPECTED] [--columns C] [--lines L]\n"
+    "                    [--bless] [--trace]\n"
+    "       (--werror: any warning counts as an error)\n"
+    "       (--encoding cp1251: a SOURCE saved in code page 1251 rather than UTF-8)\n"
     "       narravox-ply --help | --version\n";
 
 std::optional<std::string> ReadWhole(const fs::path& path, std::ostream& err) {
@@ -68,13 +75,33 @@ struct Options {
     std::optional<std::string> title;
     std::optional<std::string> readme;
     std::optional<std::string> player_template;
+    // Warnings count as errors: nothing is written and the status is 1.
+    bool werror = false;
+    // How a source's bytes are read (--encoding), for every command that compiles one.
+    SourceEncoding encoding = SourceEncoding::kUtf8;
 };
 
 std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::ostream& err) {
     Options options;
     const bool publishing = args[0] == "publish";
+    const bool linting = publishing || args[0] == "build" || args[0] == "check";
     for (std::size_t i = 1; i < args.size(); ++i) {
         std::optional<std::string>* value = nullptr;
+        if (linting && args[i] == "--werror") {
+            options.werror = true;
+            continue;
+        }
+        if (args[i] == "--encoding") {
+            const auto encoding =
+                i + 1 < args.size() ? ParseSourceEncoding(args[i + 1]) : std::nullopt;
+            if (!encoding) {
+                err << "narravox-ply: --encoding takes utf-8 or cp1251\n";
+                return std::nullopt;
+            }
+            options.encoding = *encoding;
+            ++i;
+            continue;
+        }
         if (args[i] == "-o") {
             value = &options.output;
         } else if (publishing && args[i] == "--title") {
@@ -111,20 +138,42 @@ std::optional<std::pair<fs::path, fs::path>> DataFiles(const std::vector<std::st
     return std::nullopt;
 }
 
+// Reads and compiles a source file, writing its findings; nothing when it cannot be read.
+std::optional<CompileResult> CompileSourceFile(const fs::path& input, SourceEncoding encoding,
+                                               std::ostream& err) {
+    const auto source = ReadWhole(input, err);
+    if (!source) {
+        return std::nullopt;
+    }
+    CompileResult result = Compile(*source, encoding);
+    for (const Finding& finding : result.findings) {
+        err << FormatFinding(input.string(), finding) << "\n";
+    }
+    return result;
+}
+
 int Build(const Options& options, std::ostream& err) {
     if (options.inputs.size() != 1 || !options.output) {
         err << kUsage;
         return 2;
     }
-    const auto source = ReadWhole(options.inputs[0], err);
-    if (!source) {
+    const auto compiled = CompileSourceFile(options.inputs[0], options.encoding, err);
+    if (!compiled) {
         return 2;
     }
-    const CompileResult result = Compile(*source);
-    for (const Finding& finding : result.findings) {
-        err << FormatFinding(options.inputs[0], finding) << "\n";
+    const CompileResult& result = *compiled;
+    if (!result.findings.empty()) {
+        const auto errors = std::count_if(
+            result.findings.begin(), result.findings.end(),
+            [](const Finding& finding) { return finding.severity == Severity::kError; });
+        const auto warnings = static_cast<long>(result.findings.size()) - errors;
+        err << errors << " error(s), " << warnings << " warning(s)\n";
     }
     if (!result.ok) {
+        return 1;
+    }
+    if (options.werror && !result.findings.empty()) {
+        err << "warnings count as errors (--werror): nothing written\n";
         return 1;
     }
     const fs::path folder = *options.output;
@@ -176,7 +225,8 @@ struct LoadedGame {
     fs::path readme_path;
 };
 
-std::optional<LoadedGame> LoadGame(const fs::path& input, std::ostream& err) {
+std::optional<LoadedGame> LoadGame(const fs::path& input, std::ostream& err,
+                                   SourceEncoding encoding = SourceEncoding::kUtf8) {
     LoadedGame loaded;
     std::error_code code;
     if (fs::is_directory(input, code)) {
@@ -195,17 +245,11 @@ std::optional<LoadedGame> LoadGame(const fs::path& input, std::ostream& err) {
         loaded.readme_path = input / "Read1st!.txt";
         return loaded;
     }
-    const auto source = ReadWhole(input, err);
-    if (!source) {
+    auto compiled = CompileSourceFile(input, encoding, err);
+    if (!compiled || !compiled->ok) {
         return std::nullopt;
     }
-    CompileResult result = Compile(*source);
-    for (const Finding& finding : result.findings) {
-        err << FormatFinding(input.string(), finding) << "\n";
-    }
-    if (!result.ok) {
-        return std::nullopt;
-    }
+    CompileResult& result = *compiled;
     loaded.files = GameFiles{kCommandsFileName, kScenarioFileName, result.commands,
                              result.scenario};
     loaded.compiled = std::move(result);
@@ -265,7 +309,7 @@ int Check(const Options& options, std::ostream& out, std::ostream& err) {
     const FindingCounts counts =
         ReportFindings(CheckGame(files->commands, files->scenario), *files, false, out);
     out << counts.errors << " error(s), " << counts.warnings << " warning(s)\n";
-    return counts.errors > 0 ? 1 : 0;
+    return counts.errors > 0 || (options.werror && counts.warnings > 0) ? 1 : 0;
 }
 
 // Writes a file whole under a temporary name first, so that a failure leaves whatever the path
@@ -321,7 +365,7 @@ int Publish(const Options& options, const std::vector<std::string>& template_pla
     if (!player_template) {
         return 1;
     }
-    auto loaded = LoadGame(options.inputs[0], err);
+    auto loaded = LoadGame(options.inputs[0], err, options.encoding);
     if (!loaded) {
         return 1;
     }
@@ -332,6 +376,16 @@ int Publish(const Options& options, const std::vector<std::string>& template_pla
     if (HasErrors(findings)) {
         const FindingCounts counts = ReportFindings(findings, files, true, err);
         err << counts.errors << " error(s): not published\n";
+        return 1;
+    }
+    // A source's warnings were written as it compiled, with its names; a folder's are written
+    // here.
+    const bool warned = loaded->compiled ? !loaded->compiled->findings.empty() : !findings.empty();
+    if (options.werror && warned) {
+        if (!loaded->compiled) {
+            ReportFindings(findings, files, false, err);
+        }
+        err << "warnings count as errors (--werror): not published\n";
         return 1;
     }
     PublishedGame game;
@@ -361,6 +415,48 @@ int Publish(const Options& options, const std::vector<std::string>& template_pla
         return 1;
     }
     return ReplaceWhole(*options.output, *page, err) ? 0 : 2;
+}
+
+int Map(const Options& options, std::ostream& out, std::ostream& err) {
+    if (options.inputs.size() != 1) {
+        err << kUsage;
+        return 2;
+    }
+    const fs::path input = options.inputs[0];
+    std::error_code code;
+    const bool folder = fs::is_directory(input, code);
+    if (!folder && !fs::is_regular_file(input, code)) {
+        err << input.string() << ": cannot read: no such file or folder\n";
+        return 2;
+    }
+    auto loaded = LoadGame(input, err, options.encoding);
+    if (!loaded) {
+        // A folder fails only when its files cannot be read, a source when it has errors.
+        return folder ? 2 : 1;
+    }
+    const std::vector<Finding> findings = CheckGame(loaded->files.commands, loaded->files.scenario);
+    if (HasErrors(findings)) {
+        const FindingCounts counts = ReportFindings(findings, loaded->files, true, err);
+        err << counts.errors << " error(s): no map drawn\n";
+        return 1;
+    }
+    GameData game;
+    MapNames names;
+    if (loaded->compiled) {
+        game = std::move(loaded->compiled->game);
+        names = MapNamesOf(*loaded->compiled);
+    } else {
+        std::vector<Finding> ignored;
+        game.vocabulary = ReadCommands(loaded->files.commands, ignored);
+        game.scenario = ReadScenario(loaded->files.scenario, ignored);
+    }
+    const std::string dot = MapDot(game, names);
+    if (!options.output) {
+        out << dot;
+        return 0;
+    }
+    const auto contents = MapFile(dot, *options.output, err);
+    return contents && ReplaceWhole(*options.output, *contents, err) ? 0 : 2;
 }
 
 }  // namespace
@@ -393,6 +489,26 @@ int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     if (!options) {
         return 2;
     }
+    // test reads its own options (those of narravox-term's batch mode among them) from what is
+    // left after the common ones; a source is compiled as build compiles it.
+    if (args[0] == "test") {
+        if (options->output) {
+            err << kUsage;
+            return 2;
+        }
+        std::vector<std::string> test_args = {args[0]};
+        test_args.insert(test_args.end(), options->inputs.begin(), options->inputs.end());
+        const auto encoding = options->encoding;
+        const GameLoader load = [encoding](const std::string& game,
+                                           std::ostream& messages) -> std::optional<GameBytes> {
+            auto loaded = LoadGame(game, messages, encoding);
+            if (!loaded) {
+                return std::nullopt;
+            }
+            return GameBytes{std::move(loaded->files.commands), std::move(loaded->files.scenario)};
+        };
+        return PlayTest(test_args, load, kUsage, out, err);
+    }
     if (args[0] == "--version" && args.size() == 1) {
         out << "narravox-ply " << kVersion << "\n";
         return 0;
@@ -408,6 +524,9 @@ int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     }
     if (args[0] == "publish") {
         return Publish(*options, template_places, err);
+    }
+    if (args[0] == "map") {
+        return Map(*options, out, err);
     }
     err << kUsage;
     return 2;
