@@ -53,6 +53,7 @@ expected=$work/expected-files
 ./usr/share/doc/narravox/README.md
 ./usr/share/doc/narravox/changelog.gz
 ./usr/share/doc/narravox/copyright
+./usr/share/doc/narravox/demo-map.svg
 ./usr/share/doc/narravox/examples/demo.nvx
 ./usr/share/doc/narravox/file-formats.md
 ./usr/share/doc/narravox/scenario-language.md
