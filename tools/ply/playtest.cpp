@@ -166,7 +166,13 @@ class RecordingInput : public term::LineSource {
             return false;
         }
         if (purpose == term::LinePurpose::kCommand) {
+#ifdef __EMSCRIPTEN__
+            // The web build's C++ library has no view of a string stream's text yet.
+            const std::string copy = transcript_.str();
+            const std::string_view written = copy;
+#else
             const std::string_view written = transcript_.view();
+#endif
             for (; scanned_ < written.size(); ++scanned_) {
                 lines_ += written[scanned_] == '\n' ? 1 : 0;
             }
