@@ -34,9 +34,10 @@ constexpr const char* kUsage =
     "       narravox-ply map SOURCE | DIR [-o MAP.svg | MAP.dot]\n"
     "       narravox-ply test SOURCE | DIR WALKTHROUGH [EXPECTED] [--columns C] [--lines L]\n"
     "                    [--bless] [--trace]\n"
-    "       (--werror: any warning counts as an error)\n"
-    "       (--encoding cp1251: a SOURCE saved in code page 1251 rather than UTF-8)\n"
-    "       narravox-ply --help | --version\n";
+    "       narravox-ply --help | --version\n"
+    "--werror: any warning counts as an error.\n"
+    "--encoding cp1251: a SOURCE saved in code page 1251 rather than UTF-8 (build, publish,\n"
+    "map, test).\n";
 
 std::optional<std::string> ReadWhole(const fs::path& path, std::ostream& err) {
     std::error_code code;
