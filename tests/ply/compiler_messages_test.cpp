@@ -7,6 +7,7 @@
 
 #include "compiler.h"
 #include "cp1251.h"
+#include "ply_runs.h"
 #include "support/game_builder.h"
 #include "tool.h"
 
@@ -26,15 +27,6 @@ const std::string kGame = std::string(kHeader) +
                           "    object:\n"
                           "        on смотреть:\n"
                           "            text \"Вы во дворе.\"\n";
-
-std::vector<std::string> Messages(std::string_view source,
-                                  SourceEncoding encoding = SourceEncoding::kUtf8) {
-    std::vector<std::string> out;
-    for (const Finding& finding : Compile(source, encoding).findings) {
-        out.push_back(FormatFinding("g.nvx", finding));
-    }
-    return out;
-}
 
 // A reaction of the location Двор with these statements, starting on line 8.
 std::string WithStatements(std::string_view statements) {
@@ -117,27 +109,26 @@ TEST(SourceEncodingTest, BuildAndPublishTakeTheEncoding) {
                   "<html><head><title>Narravox</title></head><body><div id=\"loading\" "
                   "role=\"status\">Narravox</div><!--narravox-game--><script>x</script>"
                   "</body></html>");
-    std::ostringstream out;
-    std::ostringstream err;
-    const auto run = [&](std::vector<std::string> args) {
-        out.str("");
-        err.str("");
-        return RunTool(args, out, err);
+    std::string err;
+    const auto run = [&](const std::vector<std::string>& args) {
+        const Answer answer = RunPly(args);
+        err = answer.err;
+        return answer.status;
     };
     EXPECT_EQ(run({"build", folder / "game.nvx", "-o", folder / "plain"}), 1);
-    EXPECT_EQ(err.str(), folder / "game.nvx" +
+    EXPECT_EQ(err, folder / "game.nvx" +
                              ":1:7: error: the file is not UTF-8 but reads as code page 1251 "
                              "(Windows Cyrillic): save it as UTF-8, or build with '--encoding "
                              "cp1251'\n1 error(s), 0 warning(s)\n");
     EXPECT_EQ(run({"build", folder / "game.nvx", "--encoding", "cp1251", "-o", folder / "out"}), 0)
-        << err.str();
+        << err;
     EXPECT_EQ(tb::ReadFile(folder / "out/Scenario.ply"), Compile(kGame).scenario);
     EXPECT_EQ(run({"publish", folder / "game.nvx", "-o", folder / "page.html", "--encoding",
                    "CP1251", "--template", folder / "player.html"}),
               0)
-        << err.str();
+        << err;
     EXPECT_EQ(run({"build", folder / "game.nvx", "--encoding", "koi8-r", "-o", folder / "x"}), 2);
-    EXPECT_EQ(err.str(), "narravox-ply: --encoding takes utf-8 or cp1251\n");
+    EXPECT_EQ(err, "narravox-ply: --encoding takes utf-8 or cp1251\n");
     EXPECT_EQ(run({"build", folder / "game.nvx", "-o", folder / "x", "--encoding"}), 2);
 }
 

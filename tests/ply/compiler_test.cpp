@@ -6,6 +6,7 @@
 
 #include <ostream>
 
+#include "ply_runs.h"
 #include "support/game_builder.h"
 
 namespace narravox::ply {
@@ -19,14 +20,6 @@ constexpr const char* kHeader =
     "arrival смотреть\n"
     "verb смотреть: смотреть, о\n"
     "verb взять: взять\n";
-
-std::vector<std::string> Messages(std::string_view source) {
-    std::vector<std::string> out;
-    for (const Finding& finding : Compile(source).findings) {
-        out.push_back(FormatFinding("g.nvx", finding));
-    }
-    return out;
-}
 
 struct ErrorCase {
     const char* name;

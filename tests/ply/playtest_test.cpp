@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "ply_runs.h"
 #include "reader.h"
 #include "support/game_builder.h"
 #include "tool.h"
@@ -22,19 +23,6 @@ namespace fs = std::filesystem;
 using testing::ReadFile;
 using testing::TempFolder;
 using testing::WriteFile;
-
-struct Answer {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-Answer RunPly(const std::vector<std::string>& args) {
-    std::ostringstream out;
-    std::ostringstream err;
-    const int status = RunTool(args, out, err);
-    return {status, out.str(), err.str()};
-}
 
 constexpr const char* kGame = R"(info "Проба."
      ""

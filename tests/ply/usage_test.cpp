@@ -6,23 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "ply_runs.h"
 #include "tool.h"
 
 namespace narravox::ply {
 namespace {
-
-struct Answer {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-Answer RunPly(const std::vector<std::string>& args) {
-    std::ostringstream out;
-    std::ostringstream err;
-    const int status = RunTool(args, out, err);
-    return {status, out.str(), err.str()};
-}
 
 TEST(PlyUsage, HelpIsAnAnswerOnStandardOutput) {
     for (const char* option : {"--help", "-h"}) {

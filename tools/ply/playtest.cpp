@@ -4,11 +4,11 @@
 #include <stdlib.h>
 
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <system_error>
 
 #include "data/file_format.h"
+#include "files.h"
 #include "line_source.h"
 #include "options.h"
 #include "stream_mode.h"
@@ -67,28 +67,6 @@ std::optional<TestOptions> ParseTestOptions(const std::vector<std::string>& args
     return options;
 }
 
-std::optional<std::string> ReadText(const fs::path& path, std::ostream& err) {
-    std::error_code code;
-    if (!fs::is_regular_file(path, code)) {
-        err << path.string()
-            << ": cannot read: " << (fs::exists(path, code) ? "not a file" : "no such file")
-            << "\n";
-        return std::nullopt;
-    }
-    const auto size = fs::file_size(path, code);
-    if (code || size > kMaxTextSize) {
-        err << path.string() << ": cannot read: larger than " << (kMaxTextSize >> 20) << " MiB\n";
-        return std::nullopt;
-    }
-    std::ifstream in(path, std::ios::binary);
-    std::string data(static_cast<std::size_t>(size), '\0');
-    if (!in.read(data.data(), static_cast<std::streamsize>(size))) {
-        err << path.string() << ": cannot read\n";
-        return std::nullopt;
-    }
-    return data;
-}
-
 // The game named on the command line must be there before it is loaded, so that a missing
 // file is told from a game with errors.
 bool GameIsThere(const fs::path& game, std::ostream& err) {
@@ -135,17 +113,6 @@ class TemporaryFolder {
   private:
     fs::path path_;
 };
-
-bool WriteBytes(const fs::path& path, const std::string& data, std::ostream& err) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(data.data(), static_cast<std::streamsize>(data.size()));
-    out.close();
-    if (!out) {
-        err << path.string() << ": cannot write\n";
-        return false;
-    }
-    return true;
-}
 
 // A command of the walkthrough, and where its echo stands in the transcript.
 struct PlayedCommand {
@@ -260,24 +227,6 @@ void ReportDifference(const std::string& expected_text, const std::string& actua
     }
 }
 
-// Writes a file whole under NAME.part first, so that a failure leaves what the file held.
-bool ReplaceFile(const fs::path& path, const std::string& data, std::ostream& err) {
-    fs::path part = path;
-    part += ".part";
-    std::error_code code;
-    if (!WriteBytes(part, data, err)) {
-        fs::remove(part, code);
-        return false;
-    }
-    fs::rename(part, path, code);
-    if (code) {
-        err << path.string() << ": cannot write: " << code.message() << "\n";
-        fs::remove(part, code);
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 int PlayTest(const std::vector<std::string>& args, const GameLoader& load, std::string_view usage,
@@ -303,13 +252,13 @@ int PlayTest(const std::vector<std::string>& args, const GameLoader& load, std::
     if (!GameIsThere(game_path, err)) {
         return 2;
     }
-    const auto walkthrough = ReadText(walkthrough_path, err);
+    const auto walkthrough = ReadWhole(walkthrough_path, err, kMaxTextSize);
     if (!walkthrough) {
         return 2;
     }
     std::optional<std::string> expected;
     if (compare) {
-        expected = ReadText(options->inputs[2], err);
+        expected = ReadWhole(options->inputs[2], err, kMaxTextSize);
         if (!expected) {
             return 2;
         }
@@ -326,8 +275,8 @@ int PlayTest(const std::vector<std::string>& args, const GameLoader& load, std::
         err << "narravox-ply test: cannot make a temporary folder\n";
         return 2;
     }
-    if (!WriteBytes(folder.path() / kCommandsFileName, game->commands, err) ||
-        !WriteBytes(folder.path() / kScenarioFileName, game->scenario, err)) {
+    if (!WriteWhole(folder.path() / kCommandsFileName, game->commands, err) ||
+        !WriteWhole(folder.path() / kScenarioFileName, game->scenario, err)) {
         return 2;
     }
     std::istringstream walkthrough_stream(*walkthrough);
@@ -349,7 +298,7 @@ int PlayTest(const std::vector<std::string>& args, const GameLoader& load, std::
     }
     const std::string& expected_path = options->inputs[2];
     if (options->bless) {
-        if (!ReplaceFile(expected_path, actual, err)) {
+        if (!ReplaceWhole(expected_path, actual, err)) {
             return 2;
         }
         out << "wrote " << expected_path << ": " << line_count << " line(s) from " << command_count

@@ -3,12 +3,12 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 
 #include "compiler.h"
 #include "data/file_format.h"
 #include "decompiler.h"
+#include "files.h"
 #include "lint.h"
 #include "map.h"
 #include "narravox_version.h"
@@ -38,37 +38,6 @@ constexpr const char* kUsage =
     "--werror: any warning counts as an error.\n"
     "--encoding cp1251: a SOURCE saved in code page 1251 rather than UTF-8 (build, publish,\n"
     "map, test).\n";
-
-std::optional<std::string> ReadWhole(const fs::path& path, std::ostream& err) {
-    std::error_code code;
-    const auto size = fs::file_size(path, code);
-    if (code || !fs::is_regular_file(path, code)) {
-        err << path.string() << ": cannot read: not a file\n";
-        return std::nullopt;
-    }
-    if (size > kMaxInputSize) {
-        err << path.string() << ": cannot read: larger than " << (kMaxInputSize >> 20) << " MiB\n";
-        return std::nullopt;
-    }
-    std::ifstream in(path, std::ios::binary);
-    std::string data(static_cast<std::size_t>(size), '\0');
-    if (!in.read(data.data(), static_cast<std::streamsize>(size))) {
-        err << path.string() << ": cannot read\n";
-        return std::nullopt;
-    }
-    return data;
-}
-
-bool WriteWhole(const fs::path& path, const std::string& data, std::ostream& err) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(data.data(), static_cast<std::streamsize>(data.size()));
-    out.close();
-    if (!out) {
-        err << path.string() << ": cannot write\n";
-        return false;
-    }
-    return true;
-}
 
 struct Options {
     std::vector<std::string> inputs;
@@ -142,7 +111,7 @@ std::optional<std::pair<fs::path, fs::path>> DataFiles(const std::vector<std::st
 // Reads and compiles a source file, writing its findings; nothing when it cannot be read.
 std::optional<CompileResult> CompileSourceFile(const fs::path& input, SourceEncoding encoding,
                                                std::ostream& err) {
-    const auto source = ReadWhole(input, err);
+    const auto source = ReadWhole(input, err, kMaxInputSize);
     if (!source) {
         return std::nullopt;
     }
@@ -205,8 +174,8 @@ std::optional<GameFiles> ReadGameFiles(const Options& options, std::ostream& err
     if (!paths) {
         return std::nullopt;
     }
-    auto commands = ReadWhole(paths->first, err);
-    auto scenario = ReadWhole(paths->second, err);
+    auto commands = ReadWhole(paths->first, err, kMaxInputSize);
+    auto scenario = ReadWhole(paths->second, err, kMaxInputSize);
     if (!commands || !scenario) {
         return std::nullopt;
     }
@@ -313,37 +282,17 @@ int Check(const Options& options, std::ostream& out, std::ostream& err) {
     return counts.errors > 0 || (options.werror && counts.warnings > 0) ? 1 : 0;
 }
 
-// Writes a file whole under a temporary name first, so that a failure leaves whatever the path
-// held before.
-bool ReplaceWhole(const fs::path& path, const std::string& data, std::ostream& err) {
-    fs::path temporary = path;
-    temporary += ".part";
-    if (!WriteWhole(temporary, data, err)) {
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
-        return false;
-    }
-    std::error_code code;
-    fs::rename(temporary, path, code);
-    if (code) {
-        err << path.string() << ": cannot write: " << code.message() << "\n";
-        fs::remove(temporary, code);
-        return false;
-    }
-    return true;
-}
-
 // The player template: the one named, or the first of the places it is installed to.
 std::optional<std::string> FindPlayerTemplate(const Options& options,
                                               const std::vector<std::string>& places,
                                               std::ostream& err) {
     if (options.player_template) {
-        return ReadWhole(*options.player_template, err);
+        return ReadWhole(*options.player_template, err, kMaxInputSize);
     }
     std::error_code code;
     for (const std::string& place : places) {
         if (fs::is_regular_file(place, code)) {
-            return ReadWhole(place, err);
+            return ReadWhole(place, err, kMaxInputSize);
         }
     }
     err << "narravox-ply: no player template (player-template.html) beside narravox-ply or in";
@@ -399,13 +348,13 @@ int Publish(const Options& options, const std::vector<std::string>& template_pla
         game.title = loaded->default_title;
     }
     if (options.readme) {
-        const auto readme = ReadWhole(*options.readme, err);
+        const auto readme = ReadWhole(*options.readme, err, kMaxInputSize);
         if (!readme) {
             return 1;
         }
         game.readme = ReadmeText(*readme);
     } else if (fs::is_regular_file(loaded->readme_path, code)) {
-        if (const auto readme = ReadWhole(loaded->readme_path, err)) {
+        if (const auto readme = ReadWhole(loaded->readme_path, err, kMaxInputSize)) {
             game.readme = ReadmeText(*readme);
         }
     }
