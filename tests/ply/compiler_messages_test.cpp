@@ -28,6 +28,17 @@ const std::string kGame = std::string(kHeader) +
                           "        on смотреть:\n"
                           "            text \"Вы во дворе.\"\n";
 
+// The findings of compiling `source` that hold `words`.
+std::vector<std::string> MessagesWith(std::string_view source, std::string_view words) {
+    std::vector<std::string> out;
+    for (const std::string& message : Messages(source)) {
+        if (message.find(words) != std::string::npos) {
+            out.push_back(message);
+        }
+    }
+    return out;
+}
+
 // A reaction of the location Двор with these statements, starting on line 8.
 std::string WithStatements(std::string_view statements) {
     return std::string(kHeader) + "location Двор\n    object:\n        on смотреть:\n" +
@@ -174,12 +185,7 @@ TEST(CharacterTest, ANameMixingLatinAndCyrillicIsWarnedAboutOnceWhereItFirstStan
         "                set Kлюч_на_cтoлe\n"
         "            if Kлюч_на_cтoлe:\n"
         "                set Hallо\n");
-    std::vector<std::string> messages;
-    for (const std::string& message : Messages(source)) {
-        if (message.find("mixes") != std::string::npos) {
-            messages.push_back(message);
-        }
-    }
+    const std::vector<std::string> messages = MessagesWith(source, "mixes");
     EXPECT_EQ(messages, (std::vector<std::string>{
                             "g.nvx:7:17: warning: name 'дверь_открытa' mixes Cyrillic and Latin "
                             "letters: Latin 'a' (U+0061)",
@@ -354,12 +360,7 @@ TEST(SuggestionTest, AFlagMissingFromTheDeclaredOnesIsWarnedAboutWhenCloseToOne)
                                            "                clear ключ\n"
                                            "            if прочее:\n"
                                            "                clear дверь_открта\n");
-    std::vector<std::string> warnings;
-    for (const std::string& message : Messages(source)) {
-        if (message.find("not declared") != std::string::npos) {
-            warnings.push_back(message);
-        }
-    }
+    const std::vector<std::string> warnings = MessagesWith(source, "not declared");
     EXPECT_EQ(warnings, (std::vector<std::string>{
                             "g.nvx:8:17: warning: flag 'дверь_открта' is not declared; did you "
                             "mean 'дверь_открыта'?"}));

@@ -1166,6 +1166,14 @@ def missing_inputs(program, paths):
     return None
 
 
+def selected_suite(module, order, names):
+    """The tests of the module named on the command line, or all its cases in their order."""
+    loader = unittest.TestLoader()
+    if names:
+        return loader.loadTestsFromNames(names, module)
+    return unittest.TestSuite(loader.loadTestsFromTestCase(case) for case in order)
+
+
 def main():
     global OPTIONS
     parser = argparse.ArgumentParser(description=__doc__.split('\n\n')[0])
@@ -1192,11 +1200,7 @@ def main():
         return status
     faulthandler.dump_traceback_later(RUN_TIMEOUT, exit=True)
 
-    loader = unittest.TestLoader()
-    if rest:
-        suite = loader.loadTestsFromNames(rest, sys.modules[__name__])
-    else:
-        suite = unittest.TestSuite(loader.loadTestsFromTestCase(case) for case in ORDER)
+    suite = selected_suite(sys.modules[__name__], ORDER, rest)
     site = Site()
     try:
         BrowserCase.site = site

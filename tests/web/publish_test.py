@@ -530,11 +530,7 @@ def main():
     if status is not None:
         return status
     faulthandler.dump_traceback_later(RUN_TIMEOUT, exit=True)
-    loader = unittest.TestLoader()
-    if rest:
-        suite = loader.loadTestsFromNames(rest, sys.modules[__name__])
-    else:
-        suite = unittest.TestSuite(loader.loadTestsFromTestCase(case) for case in ORDER)
+    suite = browser_test.selected_suite(sys.modules[__name__], ORDER, rest)
     started = time.monotonic()
     try:
         result = unittest.TextTestRunner(verbosity=2).run(suite)
