@@ -25,6 +25,22 @@ std::string ProductLine() {
     return Cp(kProductLine);
 }
 
+ProgramCommand ProgramCommandOf(std::string_view command) {
+    if (command == "vorn telik") {
+        return ProgramCommand::kHiddenMode;
+    }
+    if (command == "quit" || command == Cp("выход")) {
+        return ProgramCommand::kQuit;
+    }
+    if (command == Cp("сохранить")) {
+        return ProgramCommand::kSave;
+    }
+    if (command == Cp("загрузить")) {
+        return ProgramCommand::kLoad;
+    }
+    return ProgramCommand::kNone;
+}
+
 Session::Session(Host& host, std::string program_title, std::string game_folder)
     : host_(host), program_title_(std::move(program_title)), game_(host, std::move(game_folder)) {}
 
@@ -73,32 +89,33 @@ EnterResult Session::PressEnter(const std::string& typed) {
     try {
         game_.LastCommand = typed;
         game_.TextWindow.PrintText(">" + typed + "\n");
-        std::string command = FoldYo(NormalizeCommand(typed));
-        if (command == "vorn telik") {
-            game_.HiddenMode = !game_.HiddenMode;
-            command.clear();
-        }
-        if (command == "quit" || command == Cp("выход")) {
-            const Button answer =
-                host_.ShowBox(Box{Cp("Выход"), Cp("Вы действительно хотите выйти?"),
-                                  BoxButtons::kYesNo, BoxIcon::kQuestion});
-            result.CloseRequested = answer == Button::kYes;
-            command.clear();
-        }
-        if (command == Cp("сохранить")) {
-            if (const auto path = host_.ChooseFile(FileChoice::kSave)) {
-                SaveGame(game_, *path);
+        const std::string command = FoldYo(NormalizeCommand(typed));
+        switch (ProgramCommandOf(command)) {
+            case ProgramCommand::kHiddenMode:
+                game_.HiddenMode = !game_.HiddenMode;
+                break;
+            case ProgramCommand::kQuit: {
+                const Button answer =
+                    host_.ShowBox(Box{Cp("Выход"), Cp("Вы действительно хотите выйти?"),
+                                      BoxButtons::kYesNo, BoxIcon::kQuestion});
+                result.CloseRequested = answer == Button::kYes;
+                break;
             }
-            command.clear();
-        }
-        if (command == Cp("загрузить")) {
-            if (const auto path = host_.ChooseFile(FileChoice::kOpen)) {
-                LoadGame(game_, *path);
-            }
-            command.clear();
-        }
-        if (!command.empty()) {
-            DoCommand(game_, command);
+            case ProgramCommand::kSave:
+                if (const auto path = host_.ChooseFile(FileChoice::kSave)) {
+                    SaveGame(game_, *path);
+                }
+                break;
+            case ProgramCommand::kLoad:
+                if (const auto path = host_.ChooseFile(FileChoice::kOpen)) {
+                    LoadGame(game_, *path);
+                }
+                break;
+            case ProgramCommand::kNone:
+                if (!command.empty()) {
+                    DoCommand(game_, command);
+                }
+                break;
         }
         result.DrawEmblem = game_.HiddenMode;
     } catch (const IoError& error) {

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "interp/game.h"
 
@@ -68,5 +69,11 @@ class Session {
 
 // Texts the front-ends show outside the game's own boxes.
 std::string ProductLine();
+
+// The command lines the player program carries out itself: they never reach the game.
+enum class ProgramCommand { kNone, kHiddenMode, kQuit, kSave, kLoad };
+
+// Which of them a command line is, once normalised and with "ё" folded (code page 1251).
+ProgramCommand ProgramCommandOf(std::string_view command);
 
 }  // namespace narravox

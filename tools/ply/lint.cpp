@@ -8,6 +8,7 @@
 
 #include "cp1251.h"
 #include "interp/normalize.h"
+#include "session.h"
 #include "spelling.h"
 
 namespace narravox::ply {
@@ -256,19 +257,22 @@ void CheckFlags(Linter& lint) {
     }
 }
 
-// The commands the player program takes for itself when a line is nothing else (after its
-// spaces are made single and "ё" is folded), and what it does with each.
-struct ProgramCommand {
-    const char* text;
-    const char* action;
-};
-constexpr ProgramCommand kProgramCommands[] = {
-    {"выход", "asks whether to quit"},
-    {"quit", "asks whether to quit"},
-    {"сохранить", "saves the game"},
-    {"загрузить", "loads a saved game"},
-    {"vorn telik", "switches its hidden mode"},
-};
+// What the player program does with a line that is one of its own commands.
+const char* ProgramAction(ProgramCommand command) {
+    switch (command) {
+        case ProgramCommand::kHiddenMode:
+            return "switches its hidden mode";
+        case ProgramCommand::kQuit:
+            return "asks whether to quit";
+        case ProgramCommand::kSave:
+            return "saves the game";
+        case ProgramCommand::kLoad:
+            return "loads a saved game";
+        case ProgramCommand::kNone:
+            break;
+    }
+    return nullptr;
+}
 
 // Synonyms that are the player program's own commands, and synonyms and phrases that a player
 // cannot type or cannot tell apart: words that mix Latin and Cyrillic letters, and texts that
@@ -280,15 +284,12 @@ void CheckTypedTexts(Linter& lint, const std::map<std::uint16_t, const Location*
             if (!WhyNeverMatches(synonym.text, false).empty()) {
                 continue;
             }
-            for (const ProgramCommand& command : kProgramCommands) {
-                if (synonym.text == Utf8ToCp1251Lossy(command.text)) {
-                    lint.Add(Severity::kWarning, FileKind::kCommands, synonym.where,
-                             "synonym " + Quoted(synonym.text) +
-                                 " is a command of the player program, which takes it typed "
-                                 "alone (it " +
-                                 command.action +
-                                 "), so it reaches the game only with words after it");
-                }
+            if (const char* action = ProgramAction(ProgramCommandOf(synonym.text))) {
+                lint.Add(Severity::kWarning, FileKind::kCommands, synonym.where,
+                         "synonym " + Quoted(synonym.text) +
+                             " is a command of the player program, which takes it typed alone "
+                             "(it " +
+                             action + "), so it reaches the game only with words after it");
             }
             const std::u32string mixed = MixedWord(synonym.text);
             if (!mixed.empty()) {
